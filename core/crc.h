@@ -1,0 +1,20 @@
+// CRC-32 of IEEE 802.3 (the zlib and PNG one), the identity of every file stored on a disk side.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr std::uint32_t crc_polynomial = 0xEDB88320u; // reflected
+inline constexpr std::uint32_t crc_preset = 0xFFFFFFFFu;
+
+// The 256-entry table; filled by crc_build_table.
+extern std::uint32_t crc_table[256];
+
+// Fills crc_table. Rebuilding gives the same table, so calling it again is harmless.
+void crc_build_table();
+
+// CRC-32 of length bytes starting at bytes[start]. An initial value of 0 stands for the
+// preset register 0xFFFFFFFF; any other value continues a register (not complemented).
+// crc_build_table must have run before.
+std::uint32_t crc_of_bytes(const std::uint8_t *bytes, std::size_t length, std::size_t start = 0,
+                           std::uint32_t initial = 0);

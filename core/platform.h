@@ -1,0 +1,54 @@
+// The thin platform layer: every file-system operation the programs need, with one POSIX and
+// one Win32 implementation chosen at link time. Paths are byte texts in the platform's form.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// The path separator: "\" on Windows, "/" on POSIX.
+extern const char plat_sep;
+
+// Longest entry name a directory search reports, terminator included.
+inline constexpr std::size_t plat_name_max = 260;
+
+struct plat_entry {
+    char name[plat_name_max];
+    bool plain_file; // not a directory (POSIX: a regular file, symbolic links followed)
+};
+
+struct plat_search; // an open directory search
+
+// Starts a search of the entries of dir (empty or ending in the separator) whose names match
+// pattern ("*" any run of characters, "?" one character). Fills the first match into *entry;
+// nullptr when nothing matches or dir cannot be listed. POSIX: names match case-insensitively
+// and come in ascending order of their upper-cased ASCII letters, ties by byte order; a file
+// that this program creates or moves into dir during the search is returned too when its name
+// sorts after the entry returned last.
+plat_search *plat_find_first(const char *dir, const char *pattern, plat_entry *entry);
+// The next match; false at the end.
+bool plat_find_next(plat_search *search, plat_entry *entry);
+void plat_find_close(plat_search *search);
+
+// Whether any entry (file or directory) of this path exists.
+bool plat_entry_exists(const char *path);
+
+// The current directory, without a final separator unless it is a root. 0 on success;
+// nonzero when it cannot be fetched or does not fit in size bytes.
+int plat_current_dir(char *buf, std::size_t size);
+
+// Creates a directory. 0 on success.
+int plat_make_dir(const char *path);
+
+// Moves a file to a new path on the same volume, never replacing an existing file.
+// 0 on success; nonzero when the target exists or the move fails (nothing moved then).
+int plat_move_noreplace(const char *from, const char *to);
+
+// Creates a new file for binary writing; fails (nullptr) when the path exists already.
+std::FILE *plat_create_new(const char *path);
+
+// Opens an existing plain file for binary reading; nullptr for anything else (a directory,
+// a device, a pipe), so that reading it can neither block nor wander.
+std::FILE *plat_open_for_reading(const char *path);
+
+// Removes a file that this program has just created itself. 0 on success.
+int plat_remove_own_file(const char *path);

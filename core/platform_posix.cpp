@@ -1,0 +1,225 @@
+// POSIX side of the platform layer. Where POSIX and Windows disagree, the Windows behaviour
+// that the programs were designed for is reproduced here and the spot says so.
+#include "platform.h"
+
+#include "wildcard.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+const char plat_sep = '/';
+
+struct plat_search {
+    std::string dir;
+    std::string pattern;
+    dev_t dev;
+    ino_t ino;
+    std::vector<std::string> names; // matches in listing order
+    std::size_t next;               // index of the next name to return
+    plat_search *later;             // the next open search, in a short chain
+};
+
+// Open searches, so that files this program adds to a directory being listed join the listing
+// as they would on Windows, without listing the directory again.
+static plat_search *open_searches = nullptr;
+
+static std::string dir_or_dot(const char *dir)
+{
+    return (dir == nullptr || dir[0] == '\0') ? std::string(".") : std::string(dir);
+}
+
+static bool is_plain_file(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+static bool fill_entry(plat_search *s, plat_entry *entry)
+{
+    while (s->next < s->names.size()) {
+        const std::string &name = s->names[s->next++];
+        std::string path = s->dir + (s->dir.back() == '/' ? "" : "/") + name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0)
+            continue; // gone since the listing
+        if (name.size() >= plat_name_max)
+            continue; // a Windows search reports no such names either
+        std::memcpy(entry->name, name.c_str(), name.size() + 1);
+        entry->plain_file = is_plain_file(path);
+        return true;
+    }
+    return false;
+}
+
+plat_search *plat_find_first(const char *dir, const char *pattern, plat_entry *entry)
+{
+    std::string d = dir_or_dot(dir);
+    DIR *listing = opendir(d.c_str());
+    if (listing == nullptr)
+        return nullptr;
+    auto *s = new plat_search{d, pattern, 0, 0, {}, 0, nullptr};
+    struct stat st;
+    if (fstat(dirfd(listing), &st) == 0) {
+        s->dev = st.st_dev;
+        s->ino = st.st_ino;
+    }
+    while (const dirent *e = readdir(listing)) {
+        if (wildcard_match(pattern, e->d_name))
+            s->names.emplace_back(e->d_name);
+    }
+    closedir(listing);
+    std::sort(s->names.begin(), s->names.end(), [](const std::string &a, const std::string &b) {
+        return name_order(a.c_str(), b.c_str()) < 0;
+    });
+    s->later = open_searches;
+    open_searches = s;
+    if (!fill_entry(s, entry)) {
+        plat_find_close(s);
+        return nullptr;
+    }
+    return s;
+}
+
+bool plat_find_next(plat_search *search, plat_entry *entry)
+{
+    return search != nullptr && fill_entry(search, entry);
+}
+
+void plat_find_close(plat_search *search)
+{
+    if (search == nullptr)
+        return;
+    for (plat_search **link = &open_searches; *link != nullptr; link = &(*link)->later) {
+        if (*link == search) {
+            *link = search->later;
+            break;
+        }
+    }
+    delete search;
+}
+
+// Splits a path at its last separator into the directory to stat and the entry name.
+static void split_path(const char *path, std::string *dir, std::string *name)
+{
+    const char *slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        *dir = ".";
+        *name = path;
+    } else {
+        *dir = slash == path ? std::string("/") : std::string(path, slash);
+        *name = slash + 1;
+    }
+}
+
+// A file appeared at path: every open search of its directory that has not yet passed its
+// name will return it.
+static void note_new_entry(const char *path)
+{
+    if (open_searches == nullptr)
+        return;
+    std::string dir, name;
+    split_path(path, &dir, &name);
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0)
+        return;
+    for (plat_search *s = open_searches; s != nullptr; s = s->later) {
+        if (s->dev != st.st_dev || s->ino != st.st_ino || !wildcard_match(s->pattern.c_str(), name.c_str()))
+            continue;
+        auto first_unreturned = s->names.begin() + static_cast<std::ptrdiff_t>(s->next);
+        auto at = std::lower_bound(first_unreturned, s->names.end(), name,
+                                   [](const std::string &a, const std::string &b) {
+                                       return name_order(a.c_str(), b.c_str()) < 0;
+                                   });
+        bool passed = s->next > 0 && name_order(name.c_str(), s->names[s->next - 1].c_str()) <= 0;
+        if (!passed && (at == s->names.end() || *at != name))
+            s->names.insert(at, name);
+    }
+}
+
+bool plat_entry_exists(const char *path)
+{
+    struct stat st;
+    return lstat(path, &st) == 0;
+}
+
+int plat_current_dir(char *buf, std::size_t size)
+{
+    if (buf == nullptr || size == 0 || getcwd(buf, size) == nullptr)
+        return -1;
+    return 0;
+}
+
+int plat_make_dir(const char *path)
+{
+    return mkdir(path, 0777) == 0 ? 0 : -1;
+}
+
+// POSIX rename() silently replaces an existing target, while the Windows rename this program
+// was designed around refuses. renameat2 with RENAME_NOREPLACE refuses atomically; where the
+// file system lacks it, link + unlink gives the same result (link fails on an existing name).
+int plat_move_noreplace(const char *from, const char *to)
+{
+    long r = syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    if (r != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+        if (link(from, to) != 0)
+            return -1;
+        if (unlink(from) != 0) {
+            unlink(to); // keep one name only; the source stays where it was
+            return -1;
+        }
+        r = 0;
+    }
+    if (r != 0)
+        return -1;
+    note_new_entry(to);
+    return 0;
+}
+
+std::FILE *plat_create_new(const char *path)
+{
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE *f = fdopen(fd, "wb");
+    if (f == nullptr) {
+        close(fd);
+        unlink(path);
+        return nullptr;
+    }
+    note_new_entry(path);
+    return f;
+}
+
+std::FILE *plat_open_for_reading(const char *path)
+{
+    // Non-blocking so that opening a FIFO cannot hang; only regular files are read.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE *f = fdopen(fd, "rb");
+    if (f == nullptr)
+        close(fd);
+    return f;
+}
+
+int plat_remove_own_file(const char *path)
+{
+    return unlink(path) == 0 ? 0 : -1;
+}

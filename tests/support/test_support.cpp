@@ -1,0 +1,166 @@
+// POSIX implementations of the test helpers.
+#include "test_support.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+std::string make_scratch_dir(const std::string &tag)
+{
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") +
+                          "/fdstest-" + tag + "-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) == nullptr)
+        return std::string();
+    return std::string(buf.data());
+}
+
+void remove_tree(const std::string &path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        chmod(path.c_str(), 0700);
+        if (DIR *d = opendir(path.c_str())) {
+            std::vector<std::string> names;
+            while (dirent *e = readdir(d)) {
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names.emplace_back(e->d_name);
+            }
+            closedir(d);
+            for (const std::string &n : names)
+                remove_tree(path + "/" + n);
+        }
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+bytes read_file_bytes(const std::string &path)
+{
+    bytes out;
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return out;
+    unsigned char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.insert(out.end(), buf, buf + n);
+    std::fclose(f);
+    return out;
+}
+
+std::string read_file_text(const std::string &path)
+{
+    bytes b = read_file_bytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+bool write_file_bytes(const std::string &path, const bytes &data)
+{
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool write_file_text(const std::string &path, const std::string &text)
+{
+    return write_file_bytes(path, bytes(text.begin(), text.end()));
+}
+
+bool file_exists(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+run_result run_program(const std::vector<std::string> &argv, const std::string &cwd,
+                       int timeout_seconds)
+{
+    run_result r;
+    std::string scratch = make_scratch_dir("run");
+    std::string out_path = scratch + "/out", err_path = scratch + "/err";
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0)
+            _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char *> args;
+        for (const std::string &a : argv)
+            args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    bool done = false;
+    for (int waited_ms = 0; pid > 0 && waited_ms < timeout_seconds * 1000; waited_ms += 5) {
+        pid_t w = waitpid(pid, &status, WNOHANG);
+        if (w == pid) {
+            done = true;
+            break;
+        }
+        usleep(5000);
+    }
+    if (pid > 0 && !done) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        r.status = -1;
+    } else if (done) {
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    r.out = read_file_text(out_path);
+    r.err = read_file_text(err_path);
+    remove_tree(scratch);
+    return r;
+}
+
+static void snapshot_into(const std::string &root, const std::string &rel,
+                          std::map<std::string, bytes> *out)
+{
+    std::string dir = rel.empty() ? root : root + "/" + rel;
+    DIR *d = opendir(dir.c_str());
+    if (d == nullptr)
+        return;
+    std::vector<std::string> names;
+    while (dirent *e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    }
+    closedir(d);
+    for (const std::string &n : names) {
+        std::string r = rel.empty() ? n : rel + "/" + n;
+        struct stat st;
+        if (lstat((root + "/" + r).c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            snapshot_into(root, r, out);
+        else if (S_ISREG(st.st_mode))
+            (*out)[r] = read_file_bytes(root + "/" + r);
+    }
+}
+
+std::map<std::string, bytes> snapshot_tree(const std::string &root)
+{
+    std::map<std::string, bytes> out;
+    snapshot_into(root, "", &out);
+    return out;
+}
