@@ -16,7 +16,9 @@ const std::uint8_t *find_signature(const std::uint8_t *data, const char *pattern
     if (len == 0 || len > avail)
         return nullptr;
     const auto first = static_cast<std::uint8_t>(pattern[0]);
-    for (const std::uint8_t *p = data; p + len <= end; p++) {
+    // Positions count by index: a pointer formed past the end of the data is undefined.
+    for (std::size_t at = 0; at <= avail - len; at++) {
+        const std::uint8_t *p = data + at;
         if (*p != first)
             continue;
         std::size_t k = 1;

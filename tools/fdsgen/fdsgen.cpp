@@ -2,6 +2,7 @@
 // the generator must not share constants with the code it tests.
 #include "fdsgen.h"
 
+#include <cerrno>
 #include <cstdio>
 
 gen_file gen_make_file(std::uint8_t number, const std::string &name, std::size_t size,
@@ -139,4 +140,23 @@ bool gen_write_file(const std::string &path, const bytes &data)
         return false;
     bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
     return std::fclose(f) == 0 && ok;
+}
+
+gen_write_result gen_write_new_file(const std::string &path, const bytes &data)
+{
+    // "x" creates exclusively; the probe first gives a plain answer for an existing file even
+    // where the C library does not know that mode.
+    if (std::FILE *probe = std::fopen(path.c_str(), "rb")) {
+        std::fclose(probe);
+        return gen_exists;
+    }
+    std::FILE *f = std::fopen(path.c_str(), "wbx");
+    if (f == nullptr)
+        return errno == EEXIST ? gen_exists : gen_write_failed;
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    if (std::fclose(f) != 0 || !ok) {
+        std::remove(path.c_str());
+        return gen_write_failed;
+    }
+    return gen_written;
 }

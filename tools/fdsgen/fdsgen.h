@@ -70,3 +70,12 @@ void gen_poke(bytes *image, std::size_t offset, std::uint8_t value);
 
 // Writes bytes to a file; true on success.
 bool gen_write_file(const std::string &path, const bytes &data);
+
+enum gen_write_result {
+    gen_written = 0,
+    gen_exists,       // something stands at the path already; it was left alone
+    gen_write_failed, // could not create or fill the file (a partial file is removed)
+};
+
+// Writes bytes to a new file, never replacing anything that stands at the path.
+gen_write_result gen_write_new_file(const std::string &path, const bytes &data);

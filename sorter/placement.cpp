@@ -1,0 +1,162 @@
+// Moving files into the outcome subdirectories beside them, never over an existing file, and
+// creating the temporary images that take the disk sides split off an image.
+#include "placement.h"
+
+#include "platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+int temp_counter = 0;
+
+static constexpr std::size_t path_limit = 260;  // a file path: 259 characters at most
+static constexpr std::size_t target_size = 256; // a target path: 255 characters at most
+static constexpr int temp_number_max = 9999;    // the last number a search may go on from
+static constexpr int temp_wrap_above = 10000;   // a counter above this starts again at 1
+
+// The file-name part of a path: everything behind its last separator.
+static const char *file_part(const char *path)
+{
+    const char *sep = std::strrchr(path, plat_sep);
+    return sep != nullptr ? sep + 1 : path;
+}
+
+// Appends len bytes of text to the terminated text in buf; false (buf unchanged) when the
+// result would not fit in size bytes.
+static bool append(char *buf, std::size_t size, const char *text, std::size_t len)
+{
+    std::size_t used = std::strlen(buf);
+    if (len >= size - used) return false;
+    std::memcpy(buf + used, text, len);
+    buf[used + len] = '\0';
+    return true;
+}
+
+static bool append(char *buf, std::size_t size, const char *text)
+{
+    return append(buf, size, text, std::strlen(text));
+}
+
+// A new name must stay inside the subdirectory: one path component, not "." or "..".
+static bool is_single_name(const char *name)
+{
+    return name[0] != '\0' && std::strchr(name, '/') == nullptr &&
+           std::strchr(name, plat_sep) == nullptr && std::strcmp(name, ".") != 0 &&
+           std::strcmp(name, "..") != 0;
+}
+
+static bool same_ignoring_case(const char *a, const char *b)
+{
+    for (; *a != '\0' && *b != '\0'; a++, b++) {
+        if (std::toupper(static_cast<unsigned char>(*a)) !=
+            std::toupper(static_cast<unsigned char>(*b)))
+            return false;
+    }
+    return *a == *b;
+}
+
+// Gives the target's file name the source's extension when the two differ other than in
+// case. Only file-name parts count, so a "." in a directory name is never cut into. A name
+// without "." is left as it is. False when the result does not fit.
+static bool keep_source_extension(const char *source, char (&target)[target_size])
+{
+    const char *source_dot = std::strrchr(file_part(source), '.');
+    char *target_dot = std::strrchr(const_cast<char *>(file_part(target)), '.');
+    if (source_dot == nullptr || target_dot == nullptr ||
+        same_ignoring_case(source_dot, target_dot))
+        return true;
+    char kept[target_size];
+    std::memcpy(kept, target, static_cast<std::size_t>(target_dot - target) + 1);
+    kept[target_dot - target] = '\0';
+    if (!append(kept, sizeof kept, source_dot)) return false;
+    std::memcpy(target, kept, std::strlen(kept) + 1);
+    return true;
+}
+
+// The directory part of path (ending in the separator; "." and the separator when path has
+// none), then subdir and a separator when given. False when it does not fit.
+static bool start_target(const char *path, const char *subdir, char *target, std::size_t size)
+{
+    target[0] = '\0';
+    const char *name = file_part(path);
+    const char sep[2] = {plat_sep, '\0'};
+    bool fits = name != path ? append(target, size, path, static_cast<std::size_t>(name - path))
+                             : append(target, size, ".") && append(target, size, sep);
+    if (fits && subdir != nullptr) fits = append(target, size, subdir) && append(target, size, sep);
+    return fits;
+}
+
+// Makes sure the directory that target (ending in its file name) lies in exists. Any entry
+// of that name, a plain file too, counts as there.
+static bool ensure_directory_of(char *target)
+{
+    char *name = const_cast<char *>(file_part(target));
+    char saved = name[-1];
+    name[-1] = '\0';
+    bool ok = plat_entry_exists(target) || plat_make_dir(target) == 0;
+    name[-1] = saved;
+    return ok;
+}
+
+// Tries the target with its last character replaced by 0 .. 9.
+static int move_numbered(const char *path, char *target)
+{
+    std::size_t last = std::strlen(target) - 1;
+    for (char digit = '0'; digit <= '9'; digit++) {
+        target[last] = digit;
+        if (plat_move_noreplace(path, target) == 0) return 0;
+    }
+    return move_failed;
+}
+
+int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name, bool numbered,
+                          bool keep_ext, char *landed, std::size_t landed_size)
+{
+    if (path == nullptr || std::strlen(path) >= path_limit) return move_failed;
+    const char *name = new_name != nullptr ? new_name : file_part(path);
+    if (!is_single_name(name)) return move_failed;
+    char target[target_size];
+    if (!start_target(path, subdir, target, sizeof target) || !append(target, sizeof target, name))
+        return move_failed;
+    if (keep_ext && !keep_source_extension(path, target)) return move_failed;
+    if (subdir != nullptr && !ensure_directory_of(target)) return move_failed;
+    if (plat_move_noreplace(path, target) != 0 && (!numbered || move_numbered(path, target) != 0))
+        return move_failed;
+    if (landed != nullptr && landed_size > 0) {
+        std::size_t n = std::min(std::strlen(target), landed_size - 1);
+        std::memcpy(landed, target, n);
+        landed[n] = '\0';
+    }
+    return 0;
+}
+
+int move_to_subdir(const char *path, const char *subdir, const char *new_name, bool numbered,
+                   bool keep_ext)
+{
+    return move_to_subdir_landed(path, subdir, new_name, numbered, keep_ext, nullptr, 0);
+}
+
+static void temp_name(char *buf, std::size_t size, int n)
+{
+    std::snprintf(buf, size, "tmp%04u.fds", static_cast<unsigned>(n));
+}
+
+// Any entry of the name counts as taken, so that no existing file is ever opened for writing.
+std::FILE *open_temp_image(char *name_out)
+{
+    int n = temp_counter;
+    if (n > temp_wrap_above || n < 0) n = 1;
+    temp_counter = n + 1;
+    char name[32];
+    temp_name(name, sizeof name, n);
+    while (plat_entry_exists(name)) {
+        n = temp_counter;
+        temp_counter = n + 1;
+        if (temp_counter > temp_number_max) return nullptr;
+        temp_name(name, sizeof name, n);
+    }
+    std::FILE *f = plat_create_new(name);
+    if (f != nullptr && name_out != nullptr) std::memcpy(name_out, name, std::strlen(name) + 1);
+    return f;
+}

@@ -1,0 +1,184 @@
+// The sorter's per-file step: read an image, find and count its sides, decide whether it must
+// be rewritten, identify it, and hand it on to normalising, splitting and placement.
+#include "process.h"
+
+#include "bytes.h"
+#include "catalogue.h"
+#include "disk_layout.h"
+#include "identify.h"
+#include "options.h"
+#include "placement.h"
+#include "process_job.h"
+#include "signature.h"
+#include "ui.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+// Files without a disk side that begin like this are cartridge images.
+static constexpr std::uint8_t rom_magic[3] = {0x02, 0x00, 0x0D};
+// Names that are rewritten in place, without a backup: the temporary images among them.
+static constexpr char in_place_prefix[] = "tmp";
+
+void job_describe(image_job *job, const char *format, ...)
+{
+    std::size_t used = std::strlen(job->what);
+    if (used + 3 >= sizeof job->what) return;
+    if (used > 0) {
+        std::memcpy(job->what + used, "; ", 3);
+        used += 2;
+    }
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(job->what + used, sizeof job->what - used, format, args);
+    va_end(args);
+}
+
+// Step 1: the directory text followed by the name; false when it does not fit.
+static bool build_path(image_job *job, const char *name, const char *dir)
+{
+    std::size_t dir_len = dir != nullptr ? std::strlen(dir) : 0;
+    std::size_t name_len = std::strlen(name);
+    if (dir_len + name_len >= sizeof job->path) return false;
+    if (dir_len > 0) std::memcpy(job->path, dir, dir_len);
+    std::memcpy(job->path + dir_len, name, name_len + 1);
+    return true;
+}
+
+// Step 3: the first side and the number of sides behind it.
+static void find_sides(image_job *job)
+{
+    const std::uint8_t *begin = job->image.begin();
+    const std::uint8_t *end = job->image.end();
+    const std::uint8_t *first = find_signature(begin, fds::signature_with_code, end);
+    job->sides = first != nullptr ? count_sides(first, end) : 0;
+    job->first_side = first != nullptr ? static_cast<std::size_t>(first - begin) : 0;
+}
+
+// Step 4: a file without a disk side goes to rom or bad under its own name.
+static void place_sideless(image_job *job)
+{
+    const std::uint8_t *data = job->image.begin();
+    bool rom = fds::has_bytes(data, job->image.end(), 0, sizeof rom_magic) &&
+               std::memcmp(data, rom_magic, sizeof rom_magic) == 0;
+    job->outcome = rom ? outcome_rom : outcome_bad;
+    const char *subdir = rom ? "rom" : "bad";
+    char landed[landed_buffer_size];
+    if (move_to_subdir_landed(job->path, subdir, nullptr, true, false, landed, sizeof landed) == 0)
+        job_describe(job, "no disk side; moved to %s", landed);
+    else
+        job_describe(job, "no disk side; could not be moved into %s", subdir);
+}
+
+// Step 5.
+static void classify_layout(image_job *job)
+{
+    std::size_t at = job->first_side;
+    if (at == 0 || at == fds::fwnes_header_size)
+        job->layout = layout_standard;
+    else if (at == fds::fam_first_side_offset_a || at == fds::fam_first_side_offset_b)
+        job->layout = layout_fam;
+    else
+        job->layout = layout_other;
+}
+
+// Step 6: an fwNES header whose side count disagrees with the counted sides.
+static void check_header_count(image_job *job)
+{
+    const std::uint8_t *data = job->image.begin();
+    const std::uint8_t *end = job->image.end();
+    std::uint8_t count = 0;
+    if (fds::has_bytes(data, end, 0, fds::fwnes_magic_size) &&
+        std::memcmp(data, fds::fwnes_magic, fds::fwnes_magic_size) == 0 &&
+        fds::read_u8(data, end, fds::fwnes_side_count_offset, &count) &&
+        static_cast<std::int8_t>(count) != job->sides)
+        job->reasons |= reason_header_count;
+}
+
+// Step 7: whole sides behind the header the options ask for.
+static void check_size(image_job *job)
+{
+    std::size_t size = job->image.size;
+    std::size_t header = (job->options & opt_no_fwnes_header) != 0 ? 0 : fds::fwnes_header_size;
+    if (size < header || (size - header) % fds::side_size != 0) job->reasons |= reason_size;
+}
+
+// Steps 8 and 9: the catalogue entry and the sides that stay in the image. An entry whose
+// side count is below 1 keeps one side.
+static void identify(image_job *job)
+{
+    std::uint8_t *first = job->image.bytes.get() + job->first_side;
+    job->entry = identify_image(first, job->image.end(), job->options);
+    if (job->entry == 0) {
+        job->retained = job->sides;
+        return;
+    }
+    const cat_entry &e = catalogue[job->entry];
+    if (e.side_count < job->sides) job->reasons |= reason_size;
+    if (e.side_index != 1 && job->sides > 1) job->reasons |= reason_later_side;
+    int retained = e.side_index == 1 ? e.side_count : 1;
+    if (retained < 1) retained = 1;
+    job->retained = retained > job->sides ? job->sides : retained;
+}
+
+// Step 10: FAM and other layouts are rewritten only when the user asked for conversion.
+static void apply_conversion_gate(image_job *job)
+{
+    if (job->reasons != 0 && job->layout != layout_standard &&
+        (job->options & opt_convert_fam) == 0)
+        job->reasons = 0;
+    else
+        job->layout = layout_standard;
+}
+
+static bool read_image(image_job *job, const char *name, const char *dir)
+{
+    if (!build_path(job, name, dir) || read_image_file(job->path, &job->image) != read_ok) {
+        job->outcome = outcome_unreadable;
+        job_describe(job, "not readable; left in place");
+        return false;
+    }
+    job->tmp_name = std::strncmp(name, in_place_prefix, sizeof in_place_prefix - 1) == 0;
+    if (job->tmp_name) job->pristine.assign(job->image.begin(), job->image.end());
+    return true;
+}
+
+// Steps 11 to 14 for a file with at least one side.
+static void normalise_and_place(image_job *job)
+{
+    if (job->reasons != 0) {
+        if (!rewrite_image(job)) return;
+        if (job->entry == 0) {
+            job_describe(job, "not identified; normalised image left in place");
+            return;
+        }
+        if (!job->split_done) split_surplus(job);
+    } else if (job->entry == 0) {
+        job_describe(job, "not identified; left unchanged");
+        return;
+    }
+    place_identified(job);
+}
+
+unsigned process_image(const char *name, const char *dir, unsigned options)
+{
+    image_job job;
+    job.name = name;
+    job.options = options;
+    if (read_image(&job, name, dir)) {
+        find_sides(&job);
+        if (job.sides == 0) {
+            place_sideless(&job);
+        } else {
+            classify_layout(&job);
+            check_header_count(&job);
+            check_size(&job);
+            identify(&job);
+            apply_conversion_gate(&job);
+            normalise_and_place(&job);
+        }
+    }
+    ui_file_done(job.path[0] != '\0' ? job.path : name, job.outcome, job.what);
+    return job.outcome;
+}

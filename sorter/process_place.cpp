@@ -1,0 +1,71 @@
+// Placing an identified image: complete images into ren (or dupes) under their catalogue
+// name with a tag per differing file, partial ones into parts.
+#include "catalogue.h"
+#include "placement.h"
+#include "process_job.h"
+
+#include <cstdio>
+#include <cstring>
+
+// Replaces the name's text from its last "." (or appends, for a name without one) by the tag
+// of side's differing file. False when the result would not fit.
+static bool add_mismatch_tag(char *name, std::size_t size, int side, std::uint32_t crc)
+{
+    char *dot = std::strrchr(name, '.');
+    std::size_t at = dot != nullptr ? static_cast<std::size_t>(dot - name) : std::strlen(name);
+    int n = std::snprintf(name + at, size - at, " [%u-%08x].fds", static_cast<unsigned>(side),
+                          static_cast<unsigned>(crc));
+    return n > 0 && static_cast<std::size_t>(n) < size - at;
+}
+
+// The catalogue name with the tags of this image's sides; clears the slots it used. False
+// when the name grew too long for any target (the file then stays where it is).
+static bool tagged_name(int entry, char *name, std::size_t size)
+{
+    const cat_entry &e = catalogue[entry];
+    std::snprintf(name, size, "%s", e.name);
+    bool fits = true;
+    for (int i = 1; i <= e.side_count; i++) {
+        int side_entry = entry + i - 1;
+        if (side_entry >= row_count || side_entry >= catalogue_capacity) break;
+        cat_entry &s = catalogue[side_entry];
+        if (s.mismatch_crc != 0) {
+            fits = fits && add_mismatch_tag(name, size, i, s.mismatch_crc);
+            s.mismatch_crc = 0;
+        }
+    }
+    return fits;
+}
+
+static void place_complete(image_job *job, const char *file, bool keep_ext)
+{
+    char name[new_name_buffer_size];
+    bool fits = tagged_name(job->entry, name, sizeof name);
+    catalogue[job->entry].found++;
+    if (!fits) {
+        job_describe(job, "identified; its tagged name is too long, left in place");
+        return;
+    }
+    char landed[landed_buffer_size];
+    if (move_to_subdir_landed(file, "ren", name, false, keep_ext, landed, sizeof landed) == 0 ||
+        move_to_subdir_landed(file, "dupes", name, true, keep_ext, landed, sizeof landed) == 0)
+        job_describe(job, "identified; moved to %s", landed);
+    else
+        job_describe(job, "identified as %s; could not be moved", name);
+}
+
+void place_identified(image_job *job)
+{
+    const cat_entry &e = catalogue[job->entry];
+    const char *file = job->rewritten ? job->new_path : job->path;
+    bool keep_ext = job->layout != layout_standard;
+    if (e.side_index == 1 && e.side_count == job->retained) {
+        place_complete(job, file, keep_ext);
+        return;
+    }
+    char landed[landed_buffer_size];
+    if (move_to_subdir_landed(file, "parts", e.name, true, keep_ext, landed, sizeof landed) == 0)
+        job_describe(job, "part of an image; moved to %s", landed);
+    else
+        job_describe(job, "part of %s; could not be moved", e.name);
+}

@@ -1,0 +1,87 @@
+// One run of the sorter: read the options and the directory, load the catalogue, pass every
+// .fds and then every .fam file of the directory through process_image, write the report.
+#include "run.h"
+
+#include "catalogue.h"
+#include "crc.h"
+#include "options.h"
+#include "platform.h"
+#include "process.h"
+#include "report.h"
+#include "resource.h"
+#include "ui.h"
+
+#include <cstdio>
+#include <cstring>
+
+static constexpr std::size_t directory_size = 256; // 255 characters and a terminator
+static constexpr std::size_t directory_read = 255; // what the field gives: 254 characters
+static constexpr char fds_pattern[] = "*.fds";
+
+unsigned read_options()
+{
+    unsigned options = opt_scan;
+    if (ui_is_checked(IDC_ZERO_SAVE)) options |= opt_zero_save_game;
+    if (ui_is_checked(IDC_ZERO_UNUSED)) options |= opt_zero_unused;
+    if (ui_is_checked(IDC_NO_HEADER)) options |= opt_no_fwnes_header;
+    if (ui_is_checked(IDC_CONVERT_FAM)) options |= opt_convert_fam;
+    return options;
+}
+
+void walk_directory(const char *dir, file_step step, const char *pattern, unsigned options)
+{
+    plat_entry entry;
+    plat_search *search = plat_find_first(dir, pattern, &entry);
+    if (search == nullptr) return;
+    do {
+        if (entry.name[0] != '.' && entry.plain_file) step(entry.name, dir, options);
+    } while (plat_find_next(search, &entry));
+    plat_find_close(search);
+}
+
+// The directory field's text, ending in the separator (an empty text becomes the separator
+// alone, the root).
+static void read_directory(char *dir)
+{
+    ui_directory_text(dir, directory_read);
+    dir[directory_read - 1] = '\0';
+    std::size_t len = std::strlen(dir);
+    if (len == 0 || dir[len - 1] != plat_sep) {
+        dir[len] = plat_sep;
+        dir[len + 1] = '\0';
+    }
+}
+
+// The .fam pattern: the .fds one with its fourth and fifth characters changed.
+static void fam_pattern(char *pattern)
+{
+    std::memcpy(pattern, fds_pattern, sizeof fds_pattern);
+    pattern[3] = 'a';
+    pattern[4] = 'm';
+}
+
+int run()
+{
+    unsigned options = read_options();
+    char dir[directory_size];
+    read_directory(dir);
+    if (options == 0) return 0;
+    crc_build_table();
+    int rows = load_catalogue();
+    if (rows == 0) {
+        ui_message(true, "Error getting ingredients.", "VORMLIN");
+        return 1;
+    }
+    char label[16];
+    std::snprintf(label, sizeof label, "%u!", static_cast<unsigned>(rows));
+    ui_set_version_label(label);
+    if ((options & opt_scan) != 0) {
+        char pattern[sizeof fds_pattern];
+        walk_directory(dir, process_image, fds_pattern, options);
+        fam_pattern(pattern);
+        walk_directory(dir, process_image, pattern, options);
+    }
+    write_missing_report(0);
+    ui_message(true, "Done!", "VORMLIN");
+    return 0;
+}

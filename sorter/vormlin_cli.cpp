@@ -1,0 +1,167 @@
+// The sorter's command line on POSIX: options stand for the dialog's check boxes, each
+// directory is one press of Start, message boxes go to standard error.
+#include "catalogue.h"
+#include "resource.h"
+#include "run.h"
+#include "ui.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static constexpr std::size_t directory_max = 254; // what the directory field holds
+
+static const char usage_text[] =
+    "Usage: vormlin [OPTION...] [DIRECTORY...]\n"
+    "Sorts Famicom Disk System images (.fds, then .fam) of each DIRECTORY (default: the\n"
+    "current directory) against the catalogue ingredients.dat of the current directory:\n"
+    "identified images go to ren/ (or dupes/), partial ones to parts/, files without a disk\n"
+    "side to bad/ or rom/; files that need a new header or size are first backed up into\n"
+    "bak/. The catalogue games never found are listed in miss.txt.\n"
+    "\n"
+    "  -s, --zero-save-game       accepted for compatibility; has no effect\n"
+    "  -u, --zero-unused-space    clear the bytes behind each side's files when rewriting\n"
+    "  -H, --no-fwnes-header      write and expect images without the 16-byte fwNES header\n"
+    "  -c, --convert-fam-to-fds   rewrite FAM and other layouts as .fds images\n"
+    "  -v, --verbose              print one line per processed file\n"
+    "  -h, --help                 show this help and exit\n"
+    "\n"
+    "Exit status: 0 when every run finished, 1 when the catalogue could not be read,\n"
+    "2 for a usage error.\n";
+
+struct cli_option {
+    char short_name;
+    const char *long_name;
+    int control_id; // the check box it stands for; 0 for none
+};
+
+static constexpr cli_option cli_options[] = {
+    {'s', "--zero-save-game", IDC_ZERO_SAVE},
+    {'u', "--zero-unused-space", IDC_ZERO_UNUSED},
+    {'H', "--no-fwnes-header", IDC_NO_HEADER},
+    {'c', "--convert-fam-to-fds", IDC_CONVERT_FAM},
+    {'v', "--verbose", 0},
+    {'h', "--help", 0},
+};
+
+static std::vector<int> checked_boxes;
+static std::string directory_field;
+static bool verbose = false;
+static bool help_asked = false;
+
+void ui_message(bool, const char *text, const char *caption)
+{
+    std::string line = std::string(caption) + ": " + text;
+    if (line.empty() || line.back() != '\n') line += '\n';
+    std::fflush(stdout);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+bool ui_is_checked(int control_id)
+{
+    for (int id : checked_boxes) {
+        if (id == control_id) return true;
+    }
+    return false;
+}
+
+void ui_directory_text(char *buf, std::size_t size)
+{
+    if (size == 0) return;
+    std::size_t n = std::min(size - 1, directory_field.size());
+    std::memcpy(buf, directory_field.data(), n);
+    buf[n] = '\0';
+}
+
+void ui_set_version_label(const char *text)
+{
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+void ui_file_done(const char *path, unsigned, const char *what)
+{
+    if (!verbose) return;
+    std::printf("%s: %s\n", path, what);
+    std::fflush(stdout);
+}
+
+static void apply_option(const cli_option &o)
+{
+    if (o.control_id != 0)
+        checked_boxes.push_back(o.control_id);
+    else if (o.short_name == 'v')
+        verbose = true;
+    else
+        help_asked = true;
+}
+
+// One argument that begins with "-": a long option or a run of short ones. False when it
+// names no option.
+static bool parse_option(const char *arg)
+{
+    for (const cli_option &o : cli_options) {
+        if (std::strcmp(arg, o.long_name) == 0) {
+            apply_option(o);
+            return true;
+        }
+    }
+    if (arg[1] == '-' || arg[1] == '\0') return false;
+    for (const char *c = arg + 1; *c != '\0'; c++) {
+        const cli_option *found = nullptr;
+        for (const cli_option &o : cli_options) {
+            if (o.short_name == *c) found = &o;
+        }
+        if (found == nullptr) return false;
+        apply_option(*found);
+    }
+    return true;
+}
+
+static int usage_error(const char *message, const char *arg)
+{
+    std::fprintf(stderr, "vormlin: %s '%s'\n%s", message, arg, usage_text);
+    return 2;
+}
+
+// Fills the settings and the directories; 0, or the exit status of a usage error.
+static int parse_arguments(int argc, char **argv, std::vector<std::string> *dirs)
+{
+    bool options_end = false;
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (!options_end && std::strcmp(arg, "--") == 0) {
+            options_end = true;
+        } else if (!options_end && arg[0] == '-' && arg[1] != '\0') {
+            if (!parse_option(arg)) return usage_error("unknown option", arg);
+        } else if (arg[0] == '\0') {
+            return usage_error("empty directory name", arg);
+        } else if (std::strlen(arg) > directory_max) {
+            return usage_error("directory name too long (254 characters at most):", arg);
+        } else {
+            dirs->emplace_back(arg);
+        }
+    }
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> dirs;
+    int status = parse_arguments(argc, argv, &dirs);
+    if (status != 0) return status;
+    if (help_asked) {
+        std::fputs(usage_text, stdout);
+        return 0;
+    }
+    if (dirs.empty()) dirs.emplace_back(".");
+    for (const std::string &dir : dirs) {
+        directory_field = dir;
+        if (run() != 0) status = 1;
+    }
+    release_catalogue();
+    return status;
+}

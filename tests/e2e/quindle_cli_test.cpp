@@ -1,0 +1,139 @@
+// The dumper's command line: usage text, options, file arguments and the current-directory scan.
+#include "quindle_images.h"
+
+#include <sys/stat.h>
+
+namespace
+{
+
+const std::string usage = "\nFDS data dumping utility.\n"
+                          "---------------------------------------------------------------\n"
+                          "Usage:    QUINDLE [filename]\n"
+                          "          QUINDLE * or QUINDLE *.* - current dir only\n\n"
+                          "Redirect: QUINDLE * > quindle.txt\n"
+                          "          QUINDLE | more - pipe\n\n"
+                          "Options : -i More Info\n"
+                          "          -o No CRC data\n"
+                          "Options : -x Extra Info\n\n";
+
+const std::string abc_line = "TEST;1;0;1;1;02;352441C2;CBF43926;game.fds\n";
+
+TEST_F(QuindleTest, WithoutArgumentsOrWithOptionsAlonePrintsTheUsageText)
+{
+    EXPECT_EQ(usage.size(), 315u);
+    EXPECT_EQ(quindle({}), usage);
+    EXPECT_EQ(quindle({"-x", "-o"}), usage);
+}
+
+TEST_F(QuindleTest, DefaultsPrintTheCatalogueLine)
+{
+    put("game.fds", image_of({abc_side()}));
+    EXPECT_EQ(quindle({"game.fds"}), abc_line);
+}
+
+TEST_F(QuindleTest, OnlyTheSecondSideOfTwoCarriesTheSideTag)
+{
+    put("game.fds", image_of({abc_side(0), abc_side(1)}));
+    EXPECT_EQ(quindle({"game.fds"}), "TEST;1;0;1;2;02;352441C2;CBF43926;game.fds\n"
+                                     "TEST;1;1;2;2;02;352441C2;CBF43926;game (2o2).fds\n");
+}
+
+TEST_F(QuindleTest, MoreInfoPutsTheHeaderTextDirectlyBeforeTheCatalogueLine)
+{
+    put("game.fds", image_of({abc_side()}));
+    EXPECT_EQ(quindle({"-i", "game.fds"}), abc_header + abc_line);
+}
+
+TEST_F(QuindleTest, ExtraInfoPrintsAFileTableWithKindNames)
+{
+    gen_side s = abc_side();
+    s.files.push_back(text_file(0x1F, "SOUND", "a", 2));
+    s.files.push_back(text_file(3, "ODD", "abcdefghijklmnopqrstuvwxyz", 7));
+    put("game.fds", image_of({s}));
+    EXPECT_EQ(quindle({"-x", "game.fds"}), abc_header + "\n 0 KYODAKU- [PRG]     3;352441C2"
+                                                        "\n 1 CHARS    [CHR]     9;CBF43926"
+                                                        "\n1F SOUND    [SND]     1;E8B7BE43"
+                                                        "\n 3 ODD      [007]    1A;4C2750BD"
+                                                        ";game.fds\n\n\n");
+}
+
+TEST_F(QuindleTest, NoCrcDataPrintsNamesAtEveryLevel)
+{
+    put("game.fds", image_of({abc_side(0), abc_side(1)}));
+    EXPECT_EQ(quindle({"-o", "game.fds"}), ";game.fds\n;game (2o2).fds\n");
+    EXPECT_EQ(quindle({"-o", "-i", "game.fds"}),
+              abc_header + ";game.fds\n" + abc_header + ";game (2o2).fds\n");
+    EXPECT_EQ(quindle({"-x", "-O", "game.fds"}),
+              abc_header + ";game.fds\n" + abc_header + ";game (2o2).fds\n\n\n");
+}
+
+TEST_F(QuindleTest, TheLastOfSeveralLevelOptionsDecides)
+{
+    put("game.fds", image_of({abc_side()}));
+    EXPECT_EQ(quindle({"-x", "-i", "game.fds"}), abc_header + abc_line);
+    EXPECT_EQ(quindle({"-i", "-x", "game.fds"}),
+              abc_header + "\n 0 KYODAKU- [PRG]     3;352441C2\n 1 CHARS    [CHR]     9;CBF43926"
+                           ";game.fds\n\n\n");
+}
+
+TEST_F(QuindleTest, OnlyTheSecondCharacterOfAnOptionCounts)
+{
+    put("game.fds", image_of({abc_side()}));
+    EXPECT_EQ(quindle({"-info", "game.fds"}), abc_header + abc_line);
+    EXPECT_EQ(quindle({"-q", "game.fds"}), abc_line);
+}
+
+TEST_F(QuindleTest, ArgumentsAfterTheFirstFileAreFilesToo)
+{
+    put("game.fds", image_of({abc_side()}));
+    EXPECT_EQ(quindle({"game.fds", "-x"}), abc_line + "-x: failed to open");
+}
+
+TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesAndPassesOverDotFilesAndDirectories)
+{
+    gen_side a = abc_side();
+    a.game_code = "AAAA";
+    gen_side b = abc_side();
+    b.game_code = "BBBB";
+    put("b.fds", image_of({b}));
+    put("C.FDS", image_of({a}));
+    put("a.fam", image_of({a}));
+    put("D.fdx", image_of({b}));
+    put(".hidden.fds", image_of({a}));
+    put("note.txt", image_of({a}));
+    ASSERT_EQ(mkdir((dir + "/sub.fds").c_str(), 0755), 0);
+    const std::string expected = "BBBB;1;0;1;1;02;352441C2;CBF43926;b.fds\n"
+                                 "AAAA;1;0;1;1;02;352441C2;CBF43926;C.FDS\n"
+                                 "BBBB;1;0;1;1;02;352441C2;CBF43926;D.fdx\n"
+                                 "AAAA;1;0;1;1;02;352441C2;CBF43926;a.fam\n";
+    EXPECT_EQ(quindle({"*"}), expected);
+    EXPECT_EQ(quindle({"*.fds", "ignored.fds"}), expected);
+    EXPECT_EQ(quindle({"-o", "*.*"}), ";b.fds\n;C.FDS\n;D.fdx\n;a.fam\n");
+}
+
+TEST_F(QuindleTest, StarAfterAFileIsAFileName)
+{
+    put("a.fds", image_of({abc_side()}));
+    put("b.fds", image_of({abc_side()}));
+    EXPECT_EQ(quindle({"a.fds", "*"}),
+              "TEST;1;0;1;1;02;352441C2;CBF43926;a.fds\n*: failed to open");
+}
+
+TEST_F(QuindleTest, AnEmptyDirectoryPrintsNothing)
+{
+    EXPECT_EQ(quindle({"*"}), "");
+}
+
+TEST_F(QuindleTest, ADirectoryInTheArgumentOpensThePathButNamesTheFile)
+{
+    ASSERT_EQ(mkdir((dir + "/images").c_str(), 0755), 0);
+    put("images/disk.fds", image_of({abc_side(0), abc_side(1)}));
+    put("images/junk.fds", bytes(100, 0x55));
+    EXPECT_EQ(quindle({"images/disk.fds", "images/junk.fds", "images/none.fds"}),
+              "TEST;1;0;1;2;02;352441C2;CBF43926;disk.fds\n"
+              "TEST;1;1;2;2;02;352441C2;CBF43926;disk (2o2).fds\n"
+              "images/junk.fds does not contain a Famicom disk image\n"
+              "images/none.fds: failed to open");
+}
+
+} // namespace

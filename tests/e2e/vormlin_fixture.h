@@ -1,0 +1,95 @@
+// Shared pieces of the sorter's end-to-end tests: generated sides, catalogue files made by the
+// real dumper (or written by hand when it is not built), and running the real sorter.
+#pragma once
+
+#include "fdsgen.h"
+#include "test_support.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vormlin_e2e
+{
+
+inline gen_side side_of(std::uint32_t seed, int files = 3)
+{
+    gen_side s = gen_make_side("VRML", 0, files, seed);
+    s.filler = 0xA5;
+    return s;
+}
+
+inline bytes image_of(const std::vector<gen_side> &sides, bool header, std::size_t prefix = 0)
+{
+    gen_image image;
+    image.sides = sides;
+    image.fwnes_header = header;
+    image.prefix = prefix;
+    return gen_image_bytes(image);
+}
+
+inline bytes with_header(const bytes &sides, int count)
+{
+    bytes out = {0x46, 0x44, 0x53, 0x1A, static_cast<std::uint8_t>(count)};
+    out.resize(16, 0);
+    out.insert(out.end(), sides.begin(), sides.end());
+    return out;
+}
+
+inline bytes raw_sides(const std::vector<gen_side> &sides)
+{
+    return image_of(sides, false);
+}
+
+// The catalogue line of one side, as the dumper writes it.
+inline std::string catalogue_line(const gen_side &s, int index, int count, const std::string &name)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "VRML;1;%d;%d;%d;%02zu", s.side_number, index, count,
+                  s.files.size());
+    std::string line = buf;
+    for (const gen_file &f : s.files) {
+        std::snprintf(buf, sizeof buf, ";%08X", gen_crc32(f.data));
+        line += buf;
+    }
+    std::string shown = name;
+    if (index > 1) {
+        std::size_t dot = name.rfind('.');
+        shown = name.substr(0, dot) + " (" + std::to_string(index) + "o" + std::to_string(count) +
+                ")" + name.substr(dot);
+    }
+    return line + ";" + shown + "\n";
+}
+
+// Writes ingredients.dat into work for these known images (name and sides): through the real
+// dumper run over a directory of them, or by hand when the dumper is not built.
+inline bool write_catalogue(const std::string &work,
+                            const std::vector<std::pair<std::string, std::vector<gen_side>>> &known)
+{
+    std::string text;
+    std::string quindle = QUINDLE_PATH;
+    std::string dir = make_scratch_dir("known");
+    for (const auto &k : known) {
+        if (!write_file_bytes(dir + "/" + k.first, image_of(k.second, true))) return false;
+        for (std::size_t i = 0; i < k.second.size(); i++)
+            text += catalogue_line(k.second[i], static_cast<int>(i + 1),
+                                   static_cast<int>(k.second.size()), k.first);
+    }
+    if (!quindle.empty()) {
+        run_result r = run_program({quindle, "*"}, dir);
+        if (r.status != 0) return false;
+        text = r.out;
+    }
+    remove_tree(dir);
+    return write_file_text(work + "/ingredients.dat", text);
+}
+
+inline run_result vormlin(const std::vector<std::string> &args, const std::string &cwd)
+{
+    std::vector<std::string> argv = {VORMLIN_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(argv, cwd);
+}
+
+} // namespace vormlin_e2e

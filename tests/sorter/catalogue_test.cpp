@@ -1,0 +1,348 @@
+// The field reader and the catalogue loader: text-mode reading, number conversion, limits and
+// the read-once rule.
+#include "catalogue.h"
+#include "catalogue_fixture.h"
+#include "test_support.h"
+#include "ui_stub.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace
+{
+
+// A stream over the given bytes, read back from a temporary file.
+struct stream_over {
+    explicit stream_over(const std::string &text)
+    {
+        in.file = std::tmpfile();
+        in.ended = false;
+        if (in.file != nullptr) {
+            std::fwrite(text.data(), 1, text.size(), in.file);
+            std::rewind(in.file);
+        }
+    }
+    ~stream_over()
+    {
+        if (in.file != nullptr) std::fclose(in.file);
+    }
+    std::string next(std::size_t *count, std::size_t max = 80)
+    {
+        char buf[300] = {};
+        *count = fstrtok(&in, ';', buf, max);
+        return buf;
+    }
+    text_stream in{};
+};
+
+TEST(Fstrtok, FieldsEndAtTheDelimiterOrALineFeedAndTheFileEndGivesZero)
+{
+    stream_over s("ab;cde\nf;;g");
+    ASSERT_NE(s.in.file, nullptr);
+    std::size_t n = 99;
+    EXPECT_EQ(s.next(&n), "ab");
+    EXPECT_EQ(n, 2u);
+    EXPECT_EQ(s.next(&n), "cde");
+    EXPECT_EQ(n, 3u);
+    EXPECT_EQ(s.next(&n), "f");
+    EXPECT_EQ(n, 1u);
+    EXPECT_EQ(s.next(&n), "");
+    EXPECT_EQ(n, 0u);
+    EXPECT_FALSE(s.in.ended);
+    EXPECT_EQ(s.next(&n), "g");
+    EXPECT_EQ(n, 0u);
+    EXPECT_TRUE(s.in.ended);
+    EXPECT_EQ(s.next(&n), "");
+    EXPECT_EQ(n, 0u);
+}
+
+TEST(Fstrtok, CarriageReturnIsDroppedOnlyBeforeALineFeed)
+{
+    stream_over s("a\r\nb\rc\r;d\r");
+    std::size_t n = 0;
+    EXPECT_EQ(s.next(&n), "a");
+    EXPECT_EQ(s.next(&n), "b\rc\r");
+    EXPECT_EQ(s.next(&n), "d\r");
+    EXPECT_TRUE(s.in.ended);
+}
+
+TEST(Fstrtok, ByteOneAEndsTheFile)
+{
+    stream_over s("a;b\x1A;c\n");
+    std::size_t n = 0;
+    EXPECT_EQ(s.next(&n), "a");
+    EXPECT_EQ(s.next(&n), "b");
+    EXPECT_EQ(n, 0u);
+    EXPECT_TRUE(s.in.ended);
+    EXPECT_EQ(s.next(&n), "");
+}
+
+TEST(Fstrtok, FieldOfEightyCharactersIsKeptWithoutMessage)
+{
+    ui_stub_reset();
+    std::string eighty(80, 'x');
+    stream_over s(eighty + ";y\n");
+    std::size_t n = 0;
+    EXPECT_EQ(s.next(&n), eighty);
+    EXPECT_EQ(n, 80u);
+    EXPECT_EQ(s.next(&n), "y");
+    EXPECT_TRUE(ui_stub.messages.empty());
+}
+
+TEST(Fstrtok, OverLongFieldKeepsEightyOneCharactersAndDropsTheRestOfItsLine)
+{
+    ui_stub_reset();
+    std::string long_field = std::string(81, 'a') + "bbb;ccc";
+    stream_over s(long_field + "\nnext;");
+    std::size_t n = 0;
+    EXPECT_EQ(s.next(&n), std::string(81, 'a'));
+    EXPECT_EQ(n, 80u);
+    ASSERT_EQ(ui_stub.messages.size(), 1u);
+    EXPECT_EQ(ui_stub.messages[0].text,
+              "Error loading datfile, record too long:\n\t" + std::string(81, 'a') + "\n");
+    EXPECT_EQ(ui_stub.messages[0].caption, "fstrtok");
+    EXPECT_FALSE(ui_stub.messages[0].owned);
+    EXPECT_EQ(s.next(&n), "next");
+}
+
+TEST(Fstrtok, OverLongFieldRunningToTheFileEndGivesZero)
+{
+    ui_stub_reset();
+    stream_over s(std::string(100, 'z'));
+    std::size_t n = 99;
+    EXPECT_EQ(s.next(&n), std::string(81, 'z'));
+    EXPECT_EQ(n, 0u);
+    EXPECT_TRUE(s.in.ended);
+    EXPECT_EQ(ui_stub.messages.size(), 1u);
+}
+
+struct CatalogueLoad : ::testing::Test {
+    void SetUp() override
+    {
+        ui_stub_reset();
+        reset_catalogue_for_tests();
+        ASSERT_FALSE(cwd.dir.empty());
+    }
+    void TearDown() override { reset_catalogue_for_tests(); }
+
+    static void write_catalogue(const std::string &text)
+    {
+        ASSERT_TRUE(write_file_text("ingredients.dat", text));
+    }
+    static std::string lines(int count)
+    {
+        std::string text;
+        for (int i = 1; i <= count; i++)
+            text +=
+                "GAME;1;0;1;1;01;" + std::to_string(i) + ";Game " + std::to_string(i) + ".fds\n";
+        return text;
+    }
+
+    scratch_cwd cwd{"catalogue"};
+};
+
+TEST_F(CatalogueLoad, ReadsEveryFieldOfALine)
+{
+    write_catalogue("ABCDE;1;3;2;4;02;1234ABCD;DEADBEEF;Some Game (2o4).fds\n");
+    EXPECT_EQ(load_catalogue(), 2);
+    const cat_entry &e = catalogue[1];
+    EXPECT_STREQ(e.game_code, "ABCD");
+    EXPECT_EQ(e.listed, 1);
+    EXPECT_EQ(e.side_number, 3);
+    EXPECT_EQ(e.side_index, 2);
+    EXPECT_EQ(e.side_count, 4);
+    EXPECT_EQ(e.file_count, 2);
+    ASSERT_EQ(e.crcs.size(), 2u);
+    EXPECT_EQ(e.crcs[0], 0x1234ABCDu);
+    EXPECT_EQ(e.crcs[1], 0xDEADBEEFu);
+    EXPECT_STREQ(e.name, "Some Game (2o4).fds");
+    EXPECT_EQ(e.found, 0);
+    EXPECT_TRUE(ui_stub.messages.empty());
+}
+
+TEST_F(CatalogueLoad, WindowsLineEndsAndTheEndOfFileByteLoadLikeLinuxText)
+{
+    write_catalogue("A;1;0;1;1;01;11;One.fds\r\nB;1;0;1;1;01;22;Two\r.fds\r\n\x1A"
+                    "C;1;0;1;1;01;33;Three.fds\n");
+    EXPECT_EQ(load_catalogue(), 3);
+    EXPECT_STREQ(catalogue[1].name, "One.fds");
+    EXPECT_STREQ(catalogue[2].name, "Two\r.fds");
+    EXPECT_EQ(catalogue[2].crcs[0], 0x22u);
+}
+
+TEST_F(CatalogueLoad, CrcFieldsConvertAsHexadecimal)
+{
+    struct {
+        const char *field;
+        std::uint32_t crc;
+    } cases[] = {
+        {"DEADBEEF", 0xDEADBEEFu},
+        {"deadbeef", 0xDEADBEEFu},
+        {"0xdeadBEEF", 0xDEADBEEFu},
+        {"0XDEADBEEF", 0xDEADBEEFu},
+        {"  DEADBEEF", 0xDEADBEEFu},
+        {"\tabc", 0xABCu},
+        {"+10", 0x10u},
+        {"-1", 0xFFFFFFFFu},
+        {"-0x10", 0xFFFFFFF0u},
+        {"1FFFFFFFF", 0xFFFFFFFFu},
+        {"-1FFFFFFFF", 0xFFFFFFFFu},
+        {"", 0u},
+        {"xyz", 0u},
+        {"12xyz", 0x12u},
+        {"0x", 0u},
+    };
+    std::string text;
+    for (const auto &c : cases)
+        text += std::string("G;1;0;1;1;01;") + c.field + ";N.fds\n";
+    write_catalogue(text);
+    ASSERT_EQ(load_catalogue(), static_cast<int>(std::size(cases)) + 1);
+    for (std::size_t i = 0; i < std::size(cases); i++)
+        EXPECT_EQ(catalogue[i + 1].crcs[0], cases[i].crc) << "field \"" << cases[i].field << '"';
+}
+
+TEST_F(CatalogueLoad, NumbersKeepTheirLowEightBitsAsSignedBytes)
+{
+    struct {
+        const char *field;
+        int value;
+    } cases[] = {
+        {"1", 1},     {"200", -56}, {"  7", 7},   {"+5", 5},     {"-1", -1},
+        {"-200", 56}, {"256", 0},   {"300", 44},  {"12abc", 12}, {"abc", 0},
+        {"", 0},      {"65537", 1}, {"127", 127}, {"128", -128}, {"4294967297", 1},
+    };
+    std::string text;
+    for (const auto &c : cases)
+        text += std::string("G;") + c.field + ";0;1;1;00;N.fds\n";
+    write_catalogue(text);
+    ASSERT_EQ(load_catalogue(), static_cast<int>(std::size(cases)) + 1);
+    for (std::size_t i = 0; i < std::size(cases); i++)
+        EXPECT_EQ(catalogue[i + 1].listed, cases[i].value) << "field \"" << cases[i].field << '"';
+}
+
+TEST_F(CatalogueLoad, RowCountIsOneMoreThanTheLinesEndedByALineFeed)
+{
+    struct {
+        std::string text;
+        int rows;
+    } cases[] = {
+        {"", 1},
+        {lines(3), 4},
+        {lines(2) + "G;1;0;1;1;01;9;Last.fds", 3},
+        {"G;1;0;1;1;01;9;Only.fds", 1},
+    };
+    for (const auto &c : cases) {
+        reset_catalogue_for_tests();
+        write_catalogue(c.text);
+        EXPECT_EQ(load_catalogue(), c.rows) << c.text;
+        EXPECT_EQ(row_count, c.rows);
+    }
+    EXPECT_TRUE(ui_stub.messages.empty());
+}
+
+TEST_F(CatalogueLoad, FileCountZeroHasNoCrcFields)
+{
+    write_catalogue("G;1;0;1;1;00;Empty.fds\nH;1;0;1;1;01;AB;Next.fds\n");
+    EXPECT_EQ(load_catalogue(), 3);
+    EXPECT_TRUE(catalogue[1].crcs.empty());
+    EXPECT_STREQ(catalogue[1].name, "Empty.fds");
+    EXPECT_EQ(catalogue[2].crcs[0], 0xABu);
+}
+
+TEST_F(CatalogueLoad, FieldsFollowEachOtherAcrossLinesAndASemicolonEndsTheName)
+{
+    write_catalogue("G;1;0;1;1\n02;AA;BB;Split.fds\nH;1;0;1;1;00;Na;me.fds\n");
+    EXPECT_EQ(load_catalogue(), 3);
+    EXPECT_STREQ(catalogue[1].name, "Split.fds");
+    EXPECT_EQ(catalogue[1].crcs[1], 0xBBu);
+    EXPECT_STREQ(catalogue[2].name, "Na");
+}
+
+TEST_F(CatalogueLoad, FourHundredNinetyEightLinesLoadWithoutMessage)
+{
+    write_catalogue(lines(498));
+    EXPECT_EQ(load_catalogue(), 499);
+    EXPECT_TRUE(ui_stub.messages.empty());
+    EXPECT_STREQ(catalogue[498].name, "Game 498.fds");
+}
+
+TEST_F(CatalogueLoad, FullTableShowsTheMessageWith501)
+{
+    for (int count : {499, 600}) {
+        reset_catalogue_for_tests();
+        ui_stub_reset();
+        write_catalogue(lines(count));
+        EXPECT_EQ(load_catalogue(), 500);
+        ASSERT_EQ(ui_stub.messages.size(), 1u);
+        EXPECT_EQ(ui_stub.messages[0].text, "Too many ingredients: 501.\n");
+        EXPECT_EQ(ui_stub.messages[0].caption, "FDS_ID");
+        EXPECT_FALSE(ui_stub.messages[0].owned);
+        EXPECT_STREQ(catalogue[499].name, "Game 499.fds");
+    }
+}
+
+TEST_F(CatalogueLoad, NegativeFileCountStopsLoadingAndTheNextRunReadsAgain)
+{
+    struct {
+        const char *count;
+        const char *shown;
+    } cases[] = {{"128", "4294967168"}, {"255", "4294967295"}, {"-1", "4294967295"}};
+    for (const auto &c : cases) {
+        reset_catalogue_for_tests();
+        ui_stub_reset();
+        write_catalogue(lines(2) + "G;1;0;1;1;" + c.count + ";AA;Bad.fds\n" + lines(1));
+        EXPECT_EQ(load_catalogue(), 2);
+        EXPECT_EQ(row_count, 0);
+        ASSERT_EQ(ui_stub.messages.size(), 1u);
+        EXPECT_EQ(ui_stub.messages[0].text,
+                  std::string("Memory allocation of ") + c.shown + " ints failed\n");
+        EXPECT_EQ(ui_stub.messages[0].caption, "FDS_ID");
+    }
+    write_catalogue(lines(4));
+    EXPECT_EQ(load_catalogue(), 5);
+    EXPECT_EQ(row_count, 5);
+}
+
+TEST_F(CatalogueLoad, OverLongNameKeepsEightyOneCharactersAndTheNextLineIsTheNextRecord)
+{
+    std::string name(95, 'n');
+    write_catalogue("G;1;0;1;1;01;AA;" + name + "\n" + lines(1));
+    EXPECT_EQ(load_catalogue(), 3);
+    EXPECT_EQ(std::string(catalogue[1].name), name.substr(0, 81));
+    EXPECT_STREQ(catalogue[2].name, "Game 1.fds");
+    ASSERT_EQ(ui_stub.messages.size(), 1u);
+    EXPECT_EQ(ui_stub.messages[0].caption, "fstrtok");
+}
+
+TEST_F(CatalogueLoad, OverLongGameCodeKeepsItsFirstFourCharacters)
+{
+    write_catalogue(std::string(90, 'Q') + "\n1;0;1;1;00;N.fds\n");
+    EXPECT_EQ(load_catalogue(), 2);
+    EXPECT_STREQ(catalogue[1].game_code, "QQQQ");
+    EXPECT_STREQ(catalogue[1].name, "N.fds");
+}
+
+TEST_F(CatalogueLoad, IsReadOnceAndAMissingFileIsTriedAgain)
+{
+    EXPECT_EQ(load_catalogue(), 0);
+    write_catalogue(lines(2));
+    EXPECT_EQ(load_catalogue(), 3);
+    catalogue[1].found = 7;
+    write_catalogue(lines(5));
+    EXPECT_EQ(load_catalogue(), 3);
+    EXPECT_EQ(catalogue[1].found, 7);
+}
+
+TEST_F(CatalogueLoad, ReleaseGivesBackTheListsAndKeepsTheRowCount)
+{
+    write_catalogue(lines(3));
+    ASSERT_EQ(load_catalogue(), 4);
+    release_catalogue();
+    EXPECT_EQ(row_count, 4);
+    for (int i = 1; i <= 3; i++)
+        EXPECT_EQ(catalogue[i].crcs.capacity(), 0u);
+}
+
+} // namespace

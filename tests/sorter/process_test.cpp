@@ -1,0 +1,384 @@
+// process_image on whole files: where each kind of image ends, what is rewritten, split and
+// backed up, and that no write failure loses the original.
+#include "catalogue.h"
+#include "catalogue_fixture.h"
+#include "crc.h"
+#include "fdsgen.h"
+#include "placement.h"
+#include "process.h"
+#include "test_support.h"
+#include "ui_stub.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+
+using tree = std::map<std::string, bytes>;
+
+gen_side make_side(std::uint32_t seed, int files = 3)
+{
+    gen_side s = gen_make_side("TEST", 0, files, seed);
+    s.filler = 0xEE; // visible when the unused space is cleared
+    return s;
+}
+
+std::vector<std::uint32_t> crcs_of(const gen_side &s)
+{
+    std::vector<std::uint32_t> out;
+    for (const gen_file &f : s.files)
+        out.push_back(gen_crc32(f.data));
+    return out;
+}
+
+bytes image_of(const std::vector<gen_side> &sides, bool header, std::size_t prefix = 0)
+{
+    gen_image image;
+    image.sides = sides;
+    image.fwnes_header = header;
+    image.prefix = prefix;
+    return gen_image_bytes(image);
+}
+
+bytes fwnes_header(int sides)
+{
+    bytes h = {0x46, 0x44, 0x53, 0x1A, static_cast<std::uint8_t>(sides)};
+    h.resize(16, 0);
+    return h;
+}
+
+bytes concat(bytes a, const bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+bytes side_bytes(const gen_side &s)
+{
+    return gen_side_bytes(s);
+}
+
+class ProcessTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(cwd.dir.empty());
+        reset_catalogue_for_tests();
+        ui_stub_reset();
+        crc_build_table();
+        temp_counter = 0;
+    }
+    void TearDown() override { reset_catalogue_for_tests(); }
+
+    tree files() const { return snapshot_tree(cwd.dir); }
+
+    scratch_cwd cwd{"process"};
+    gen_side one = make_side(11);
+    gen_side two = make_side(22);
+};
+
+TEST_F(ProcessTest, FilesWithoutADiskSideGoToBadOrRom)
+{
+    const bytes whole = side_bytes(one); // without its block code it has no side
+    struct sideless_case {
+        const char *name;
+        bytes content;
+        unsigned outcome;
+        const char *landed;
+    } cases[] = {
+        {"empty.fds", {}, 0x20, "bad/empty.fds"},
+        {"short.fds", {0x02, 0x00}, 0x20, "bad/short.fds"},
+        {"cart.fds", {0x02, 0x00, 0x0D, 0x55}, 0x40, "rom/cart.fds"},
+        {"nosig.fds", bytes(70000, 0x01), 0x20, "bad/nosig.fds"},
+        {"nocode.fds", bytes(whole.begin() + 1, whole.end()), 0x20, "bad/nocode.fds"},
+    };
+    for (const sideless_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(write_file_bytes(c.name, c.content));
+        EXPECT_EQ(c.outcome, process_image(c.name, nullptr, 0x02));
+        EXPECT_EQ(c.content, read_file_bytes(c.landed));
+        EXPECT_FALSE(file_exists(c.name));
+    }
+    ASSERT_TRUE(write_file_bytes("empty.fds", {}));
+    EXPECT_EQ(0x20u, process_image("empty.fds", nullptr, 0x02));
+    EXPECT_TRUE(file_exists("bad/empty.fd0"));
+}
+
+TEST_F(ProcessTest, UnreadableOrOverlongPathsLeaveEverythingAlone)
+{
+    EXPECT_EQ(4u, process_image("missing.fds", nullptr, 0x02));
+    std::string dir(250, 'd');
+    EXPECT_EQ(4u, process_image("longname.fds", (dir + "/").c_str(), 0x02));
+    EXPECT_TRUE(files().empty());
+    ASSERT_EQ(2u, ui_stub.files.size());
+    EXPECT_EQ(4u, ui_stub.files[0].outcome);
+}
+
+TEST_F(ProcessTest, ACorrectHeaderedImageIsMovedUnchanged)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes image = image_of({one}, true);
+    ASSERT_TRUE(write_file_bytes("Game.fds", image));
+    EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ((tree{{"ren/Title.fds", image}}), files());
+    EXPECT_EQ(1, catalogue[1].found);
+}
+
+struct rewrite_case {
+    const char *what;
+    bool header_in;
+    unsigned options;
+    bool header_out;
+};
+
+TEST_F(ProcessTest, HeaderMismatchWithTheOptionIsRewrittenAndBackedUp)
+{
+    const rewrite_case cases[] = {
+        {"headered, no-header option", true, 0x12, false},
+        {"bare, header wanted", false, 0x02, true},
+    };
+    for (const rewrite_case &c : cases) {
+        SCOPED_TRACE(c.what);
+        reset_catalogue_for_tests();
+        add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+        remove_tree(cwd.dir + "/ren");
+        remove_tree(cwd.dir + "/bak");
+        bytes original = image_of({one}, c.header_in);
+        ASSERT_TRUE(write_file_bytes("Game.fds", original));
+        EXPECT_EQ(0x200u, process_image("Game.fds", nullptr, c.options));
+        bytes expected = c.header_out ? concat(fwnes_header(1), side_bytes(one)) : side_bytes(one);
+        EXPECT_EQ((tree{{"bak/Game.fds", original}, {"ren/Title.fds", expected}}), files());
+    }
+}
+
+TEST_F(ProcessTest, AWrongHeaderSideCountIsAReasonEvenWhenTheSizeIsRight)
+{
+    bytes original = image_of({one}, true);
+    original[4] = 0xFF; // reads as -1
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0x100u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ(
+        (tree{{"bak/Game.fds", original}, {"Game.fds", concat(fwnes_header(1), side_bytes(one))}}),
+        files());
+}
+
+TEST_F(ProcessTest, SurplusSidesAreSplitIntoATemporaryImage)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes original = image_of({one, two}, false);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0x600u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ((tree{{"bak/Game.fds", original},
+                    {"ren/Title.fds", concat(fwnes_header(1), side_bytes(one))},
+                    {"tmp0000.fds", side_bytes(two)}}),
+              files());
+}
+
+TEST_F(ProcessTest, AShortLastSideIsPaddedWithZeros)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes original = image_of({one, two}, false);
+    gen_truncate(&original, 65500 + 3000);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0x600u, process_image("Game.fds", nullptr, 0x12));
+    const bytes whole = side_bytes(two);
+    bytes second(whole.begin(), whole.begin() + 3000);
+    second.resize(65500, 0);
+    EXPECT_EQ(second, read_file_bytes("tmp0000.fds"));
+    EXPECT_EQ(side_bytes(one), read_file_bytes("ren/Title.fds"));
+}
+
+TEST_F(ProcessTest, AFirstSideThatIsALaterSideGoesToPartsAndTheRestIsSplit)
+{
+    add_catalogue_entry("Title.fds", 1, 2, crcs_of(two));
+    add_catalogue_entry("Title (2o2).fds", 2, 2, crcs_of(one));
+    bytes original = image_of({one, two}, true);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0xC00u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ((tree{{"bak/Game.fds", original},
+                    {"parts/Title (2o2).fds", concat(fwnes_header(1), side_bytes(one))},
+                    {"tmp0000.fds", side_bytes(two)}}),
+              files());
+    EXPECT_EQ(0, catalogue[1].found);
+}
+
+TEST_F(ProcessTest, AnImageHoldingOnlySomeOfItsSidesGoesToPartsUnchanged)
+{
+    add_catalogue_entry("Title.fds", 1, 2, crcs_of(one));
+    add_catalogue_entry("Title (2o2).fds", 2, 2, crcs_of(two));
+    bytes original = image_of({one}, true);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ((tree{{"parts/Title.fds", original}}), files());
+}
+
+TEST_F(ProcessTest, ASideCountBelowOneKeepsOneSide)
+{
+    add_catalogue_entry("Broken.fds", 1, 0, crcs_of(one));
+    bytes original = image_of({one, two}, true);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0x600u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ((tree{{"bak/Game.fds", original},
+                    {"parts/Broken.fds", concat(fwnes_header(1), side_bytes(one))},
+                    {"tmp0000.fds", side_bytes(two)}}),
+              files());
+}
+
+TEST_F(ProcessTest, DifferingFilesTagTheNameInSideOrder)
+{
+    gen_side a = make_side(31, 4), b = make_side(32, 3);
+    std::vector<std::uint32_t> ca = crcs_of(a), cb = crcs_of(b);
+    ca[3] = 0x0BADF00D; // the last of four files is not compared by the search
+    cb[1] = 0x12345678;
+    add_catalogue_entry("Title.fds", 1, 2, ca);
+    add_catalogue_entry("Title (2o2).fds", 2, 2, cb);
+    bytes original = image_of({a, b}, true);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
+    char name[96];
+    std::snprintf(name, sizeof name, "ren/Title [1-%08x] [2-%08x].fds", gen_crc32(a.files[3].data),
+                  gen_crc32(b.files[1].data));
+    EXPECT_EQ((tree{{name, original}}), files());
+    EXPECT_EQ(0u, catalogue[1].mismatch_crc);
+    EXPECT_EQ(0u, catalogue[2].mismatch_crc);
+}
+
+TEST_F(ProcessTest, ATakenCatalogueNameSendsTheImageToDupesNumbered)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes image = image_of({one}, true);
+    for (const char *name : {"A.fds", "B.fds", "C.fds"})
+        ASSERT_TRUE(write_file_bytes(name, image));
+    ASSERT_TRUE(write_file_text("ren", "a plain file"));
+    for (const char *name : {"A.fds", "B.fds", "C.fds"})
+        process_image(name, nullptr, 0x02);
+    EXPECT_EQ((tree{{"ren", bytes{'a', ' ', 'p', 'l', 'a', 'i', 'n', ' ', 'f', 'i', 'l', 'e'}},
+                    {"dupes/Title.fds", image},
+                    {"dupes/Title.fd0", image},
+                    {"dupes/Title.fd1", image}}),
+              files());
+    EXPECT_EQ(3, catalogue[1].found);
+}
+
+TEST_F(ProcessTest, FamLayoutConversionGate)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes fam = image_of({one}, false, 61824);
+    ASSERT_TRUE(write_file_bytes("Game.fam", fam));
+    EXPECT_EQ(0u, process_image("Game.fam", nullptr, 0x02));
+    EXPECT_EQ(fam, read_file_bytes("ren/Title.fam"));
+
+    ASSERT_TRUE(write_file_bytes("Other.fam", fam));
+    EXPECT_EQ(0x200u, process_image("Other.fam", nullptr, 0x22));
+    EXPECT_EQ(fam, read_file_bytes("bak/Other.fam"));
+    EXPECT_EQ(concat(fwnes_header(1), side_bytes(one)), read_file_bytes("ren/Title.fds"));
+
+    // Padded to a whole number of sides behind a header's worth of bytes: no reason at all,
+    // so the layout counts as standard and the name keeps its own extension.
+    bytes padded = fam;
+    padded.resize(16 + 2 * 65500, 0);
+    ASSERT_TRUE(write_file_bytes("Third.fam", padded));
+    EXPECT_EQ(0u, process_image("Third.fam", nullptr, 0x02));
+    EXPECT_EQ(padded, read_file_bytes("dupes/Title.fds"));
+}
+
+TEST_F(ProcessTest, AConvertedFamNeverTouchesAnotherFileOfItsNewName)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes fam = image_of({one}, false, 61849);
+    bytes other = image_of({two}, true);
+    ASSERT_TRUE(write_file_bytes("Game.fam", fam));
+    ASSERT_TRUE(write_file_bytes("Game.fds", other));
+    unsigned outcome = process_image("Game.fam", nullptr, 0x22);
+    EXPECT_NE(0u, outcome & 0x1000);
+    EXPECT_EQ((tree{{"Game.fam", fam}, {"Game.fds", other}}), files());
+}
+
+TEST_F(ProcessTest, TmpNamesAreRewrittenInPlaceWithoutBackup)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    ASSERT_TRUE(write_file_bytes("tmpgame.fds", image_of({one, two}, false)));
+    ASSERT_TRUE(write_file_bytes("TMPother.fds", image_of({two}, false)));
+    EXPECT_EQ(0x400u, process_image("tmpgame.fds", nullptr, 0x02));
+    EXPECT_EQ(0x200u, process_image("TMPother.fds", nullptr, 0x02)); // the prefix is case-sensitive
+    EXPECT_EQ((tree{{"ren/Title.fds", concat(fwnes_header(1), side_bytes(one))},
+                    {"tmp0000.fds", side_bytes(two)},
+                    {"bak/TMPother.fds", image_of({two}, false)},
+                    {"TMPother.fds", concat(fwnes_header(1), side_bytes(two))}}),
+              files());
+}
+
+TEST_F(ProcessTest, ABackupThatCannotBeMadeLeavesTheFileUnchanged)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes original = image_of({one}, false);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    ASSERT_TRUE(write_file_text("bak", "x"));
+    EXPECT_EQ(0x200u, process_image("Game.fds", nullptr, 0x02));
+    EXPECT_EQ((tree{{"Game.fds", original}, {"bak", bytes{'x'}}}), files());
+}
+
+TEST_F(ProcessTest, ClearedUnusedSpaceReachesTheDiskOnlyWithARewrite)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes headered = image_of({one}, true);
+    ASSERT_TRUE(write_file_bytes("Kept.fds", headered));
+    ASSERT_TRUE(write_file_bytes("Bare.fds", image_of({one}, false)));
+    process_image("Kept.fds", nullptr, 0x0A);
+    process_image("Bare.fds", nullptr, 0x0A);
+    EXPECT_EQ(headered, read_file_bytes("ren/Title.fds"));
+    bytes cleared = read_file_bytes("dupes/Title.fds");
+    ASSERT_EQ(16u + 65500u, cleared.size());
+    EXPECT_EQ(0, cleared.back());
+    EXPECT_EQ(std::vector<std::uint8_t>(cleared.begin() + 16, cleared.begin() + 100),
+              std::vector<std::uint8_t>(headered.begin() + 16, headered.begin() + 100));
+}
+
+// Runs process_image in a child whose files may grow to limit bytes; the child's exit status
+// carries the outcome's not-written bit (1) and whether "fwrite() error" was shown (2).
+int process_with_file_limit(const char *name, unsigned options, rlim_t limit)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &r);
+        unsigned outcome = process_image(name, nullptr, options);
+        bool shown = !ui_stub.messages.empty() && ui_stub.messages[0].text == "fwrite() error" &&
+                     ui_stub.messages[0].caption == "Vormlin" && !ui_stub.messages[0].owned;
+        _exit(((outcome & 0x1000) != 0 ? 1 : 0) | (shown ? 2 : 0));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ProcessTest, AnIncompleteNormalisedImageIsRemovedAndTheOriginalPutBack)
+{
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
+    bytes original = image_of({one, two}, false);
+    gen_truncate(&original, 65500 + 30000);
+    ASSERT_TRUE(write_file_bytes("Game.fds", original));
+    ASSERT_TRUE(write_file_bytes("Unknown.fds", original));
+    EXPECT_EQ(3, process_with_file_limit("Game.fds", 0x02, 40000));
+    reset_catalogue_for_tests();
+    EXPECT_EQ(3, process_with_file_limit("Unknown.fds", 0x02, 100000));
+    EXPECT_EQ((tree{{"Game.fds", original}, {"Unknown.fds", original}}), files());
+}
+
+TEST_F(ProcessTest, AnIncompleteInPlaceRewriteWritesTheOriginalBytesBack)
+{
+    bytes original = image_of({one, two}, true);
+    gen_truncate(&original, 16 + 65500 + 30000);
+    ASSERT_TRUE(write_file_bytes("tmpgame.fds", original));
+    EXPECT_EQ(3, process_with_file_limit("tmpgame.fds", 0x02, 100000));
+    EXPECT_EQ((tree{{"tmpgame.fds", original}}), files());
+}
+
+} // namespace
