@@ -8,6 +8,9 @@
 
 static read_result read_open_file(std::FILE *f, image_buffer *out)
 {
+    // The file goes straight into its buffer: a stream buffer would only add a copy, and
+    // seeking to the end through one reads the file's last block for nothing.
+    std::setvbuf(f, nullptr, _IONBF, 0);
     if (std::fseek(f, 0, SEEK_END) != 0)
         return read_size_unknown;
     long length = std::ftell(f);

@@ -5,6 +5,11 @@
 #include <cstddef>
 #include <cstdio>
 
+// Called first thing in each program's main. POSIX: ignores SIGXFSZ, so that a write beyond
+// the file-size limit fails with an error the caller sees (and handles) instead of killing
+// the program halfway through an image. Win32: nothing to do.
+void plat_init();
+
 // The path separator: "\" on Windows, "/" on POSIX.
 extern const char plat_sep;
 
@@ -42,6 +47,11 @@ int plat_make_dir(const char *path);
 // Moves a file to a new path on the same volume, never replacing an existing file.
 // 0 on success; nonzero when the target exists or the move fails (nothing moved then).
 int plat_move_noreplace(const char *from, const char *to);
+
+// Moves a file over another, replacing it in one step: readers see the old or the new file,
+// never a mix or none (POSIX rename; Win32 MoveFileEx with replacing). 0 on success; on
+// failure nothing changed.
+int plat_replace_file(const char *from, const char *to);
 
 // Creates a new file for binary writing; fails (nullptr) when the path exists already.
 std::FILE *plat_create_new(const char *path);

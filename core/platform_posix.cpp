@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,6 +18,13 @@
 #include <vector>
 
 const char plat_sep = '/';
+
+void plat_init()
+{
+    // A write past RLIMIT_FSIZE would otherwise end the process with SIGXFSZ, leaving a
+    // half-written image and no chance to put the original back; ignored, it fails with EFBIG.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 struct plat_search {
     std::string dir;
@@ -54,7 +62,8 @@ static bool fill_entry(plat_search *s, plat_entry *entry)
         if (name.size() >= plat_name_max)
             continue; // a Windows search reports no such names either
         std::memcpy(entry->name, name.c_str(), name.size() + 1);
-        entry->plain_file = is_plain_file(path);
+        // Only a symbolic link needs a second look, at what it points to.
+        entry->plain_file = S_ISREG(st.st_mode) || (S_ISLNK(st.st_mode) && is_plain_file(path));
         return true;
     }
     return false;
@@ -184,6 +193,11 @@ int plat_move_noreplace(const char *from, const char *to)
     return 0;
 }
 
+int plat_replace_file(const char *from, const char *to)
+{
+    return rename(from, to) == 0 ? 0 : -1;
+}
+
 std::FILE *plat_create_new(const char *path)
 {
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -210,9 +224,8 @@ std::FILE *plat_open_for_reading(const char *path)
         close(fd);
         return nullptr;
     }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a regular file, and clearing it would cost
+    // two more system calls for every image.
     std::FILE *f = fdopen(fd, "rb");
     if (f == nullptr)
         close(fd);

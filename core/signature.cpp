@@ -16,11 +16,15 @@ const std::uint8_t *find_signature(const std::uint8_t *data, const char *pattern
     if (len == 0 || len > avail)
         return nullptr;
     const auto first = static_cast<std::uint8_t>(pattern[0]);
+    const std::size_t last_start = avail - len;
     // Positions count by index: a pointer formed past the end of the data is undefined.
-    for (std::size_t at = 0; at <= avail - len; at++) {
+    // memchr finds the next candidate first byte; files without a side are scanned whole.
+    for (std::size_t at = 0; at <= last_start; at++) {
+        const void *hit = std::memchr(data + at, first, last_start - at + 1);
+        if (hit == nullptr)
+            return nullptr;
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t *>(hit) - data);
         const std::uint8_t *p = data + at;
-        if (*p != first)
-            continue;
         std::size_t k = 1;
         while (k < len && p[k] == static_cast<std::uint8_t>(pattern[k]))
             k++;

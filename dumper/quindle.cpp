@@ -41,6 +41,7 @@ static void report_file_argument(const char *argument)
 
 int main(int argc, char **argv)
 {
+    plat_init();
     if (argc < 2) {
         print_usage();
         return 0;

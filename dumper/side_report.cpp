@@ -269,21 +269,21 @@ static bool load_image(const report &r, image_buffer *image)
 
 // The byte before the first signature. A signature at the very first byte has no block code
 // in front of it and so cannot start a side; the search begins at the second byte.
-static const std::uint8_t *find_first_side(const image_buffer &image)
+static const std::uint8_t *find_first_side(const std::uint8_t *begin, const std::uint8_t *end)
 {
-    if (image.size < 1) return nullptr;
-    const std::uint8_t *match = find_signature(image.begin() + 1, signature_text, image.end());
+    if (begin == end) return nullptr;
+    const std::uint8_t *match = find_signature(begin + 1, signature_text, end);
     return match != nullptr ? match - 1 : nullptr;
 }
 
-static void report_image(report *r, const image_buffer &image)
+static void report_image(report *r, const std::uint8_t *begin, const std::uint8_t *end)
 {
-    const std::uint8_t *first = find_first_side(image);
+    const std::uint8_t *first = find_first_side(begin, end);
     if (first == nullptr) {
         std::fprintf(r->out, "%s does not contain a Famicom disk image\n", r->path.c_str());
         return;
     }
-    r->end = image.end();
+    r->end = end;
     r->side_count = bytes_left(first, r->end) / side_size;
     for (std::size_t i = 1; i <= r->side_count; i++) {
         if (report_side(*r, first + (i - 1) * side_size, i) == image_ended) return;
@@ -291,11 +291,23 @@ static void report_image(report *r, const image_buffer &image)
     if (info_level == info_extra) std::fputs("\n\n", r->out);
 }
 
+static report new_report(std::FILE *out, const char *file_name, const char *dir)
+{
+    return report{out, file_name, std::string(dir != nullptr ? dir : "") + file_name, nullptr, 0};
+}
+
+void side_report_bytes(std::FILE *out, const char *file_name, const char *dir,
+                       const std::uint8_t *data, std::size_t size)
+{
+    report r = new_report(out, file_name, dir);
+    report_image(&r, data, data + size);
+}
+
 void side_report_to(std::FILE *out, const char *file_name, const char *dir)
 {
-    report r{out, file_name, std::string(dir != nullptr ? dir : "") + file_name, nullptr, 0};
+    report r = new_report(out, file_name, dir);
     image_buffer image;
-    if (load_image(r, &image)) report_image(&r, image);
+    if (load_image(r, &image)) side_report_bytes(out, file_name, dir, image.begin(), image.size);
 }
 
 void side_report(const char *file_name, const char *dir)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -13,6 +14,11 @@ void side_report(const char *file_name, const char *dir);
 
 // The same, printing to out.
 void side_report_to(std::FILE *out, const char *file_name, const char *dir);
+
+// The report on an image already in memory (size bytes at data), printed to out as if the
+// file dir + file_name had held them; side_report_to uses it once the file is loaded.
+void side_report_bytes(std::FILE *out, const char *file_name, const char *dir,
+                       const std::uint8_t *data, std::size_t size);
 
 // The image name of side index (from 1) of count: the file name itself for the first side;
 // for later sides the name with the side tag " (IoC)" before its last "." (at its end when

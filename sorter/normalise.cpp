@@ -9,6 +9,7 @@
 #include "process_job.h"
 #include "ui.h"
 
+#include <cstdio>
 #include <cstring>
 
 static constexpr std::size_t zero_chunk = 4096;
@@ -82,26 +83,62 @@ static void put_original_back(image_job *job)
         job_describe(job, "original left in %s", job->bak_path);
 }
 
-// After a failed write: a new file is removed and the original put back; a "tmp" file
-// rewritten over itself gets its bytes as read back.
-static void discard_incomplete(image_job *job, bool over_original)
+// After a failed write of a new file: it is removed and the original put back.
+static void discard_incomplete(image_job *job)
 {
-    if (over_original) {
-        std::FILE *f = std::fopen(job->path, "wb");
-        bool ok = false;
-        if (f != nullptr) {
-            std::size_t size = job->pristine.size();
-            ok = size == 0 || std::fwrite(job->pristine.data(), 1, size, f) == size;
-            ok = finish_file(f) && ok;
-        }
-        job_describe(job, ok ? "original bytes written back" : "original bytes lost: %s",
-                     job->path);
-    } else if (plat_remove_own_file(job->new_path) != 0) {
+    if (plat_remove_own_file(job->new_path) != 0)
         job_describe(job, "incomplete %s left; original left in %s", job->new_path,
                      job->bak_path[0] != '\0' ? job->bak_path : job->path);
-    } else {
+    else
         put_original_back(job);
+}
+
+// A "tmp" file rewritten over itself: the new image goes to a side file first and replaces
+// the original only once it is complete, so a full disk can never leave half an image.
+static bool rewrite_over_original(image_job *job)
+{
+    char side_path[new_name_buffer_size + 8];
+    std::snprintf(side_path, sizeof side_path, "%s.new", job->new_path);
+    std::FILE *f = plat_create_new(side_path);
+    if (f == nullptr) {
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be created; left unchanged", side_path);
+        return false;
     }
+    if (!write_normalised(job, f)) {
+        ui_message(false, "fwrite() error", "Vormlin");
+        plat_remove_own_file(side_path);
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be written; left unchanged", job->new_path);
+        return false;
+    }
+    if (plat_replace_file(side_path, job->new_path) != 0) {
+        plat_remove_own_file(side_path);
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be replaced; left unchanged", job->new_path);
+        return false;
+    }
+    return true;
+}
+
+// A new file at new_path; on failure the original is back in its place.
+static bool write_new_file(image_job *job)
+{
+    std::FILE *f = plat_create_new(job->new_path);
+    if (f == nullptr) {
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be created", job->new_path);
+        put_original_back(job);
+        return false;
+    }
+    if (!write_normalised(job, f)) {
+        ui_message(false, "fwrite() error", "Vormlin");
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be written", job->new_path);
+        discard_incomplete(job);
+        return false;
+    }
+    return true;
 }
 
 static bool back_up(image_job *job)
@@ -124,18 +161,9 @@ bool rewrite_image(image_job *job)
         job_describe(job, "left unchanged");
         return false;
     }
-    std::FILE *f = over_original ? std::fopen(job->new_path, "wb") : plat_create_new(job->new_path);
-    if (f == nullptr) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created", job->new_path);
-        put_original_back(job);
-        return false;
-    }
-    if (!write_normalised(job, f)) {
-        ui_message(false, "fwrite() error", "Vormlin");
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be written", job->new_path);
-        discard_incomplete(job, over_original);
+    if (over_original) {
+        if (!rewrite_over_original(job)) return false;
+    } else if (!write_new_file(job)) {
         return false;
     }
     job->rewritten = true;

@@ -140,7 +140,6 @@ static bool read_image(image_job *job, const char *name, const char *dir)
         return false;
     }
     job->tmp_name = std::strncmp(name, in_place_prefix, sizeof in_place_prefix - 1) == 0;
-    if (job->tmp_name) job->pristine.assign(job->image.begin(), job->image.end());
     return true;
 }
 

@@ -26,8 +26,7 @@ struct image_job {
     char new_path[new_name_buffer_size] = ""; // the normalised image, once written
     char bak_path[landed_buffer_size] = "";   // the original in bak, once moved there
     image_buffer image;
-    std::vector<std::uint8_t> pristine; // in-place rewrites: the bytes as read
-    std::size_t first_side = 0;         // offset of the first side in the file
+    std::size_t first_side = 0; // offset of the first side in the file
     int sides = 0;                      // counted sides (H)
     layout_class layout = layout_other;
     unsigned reasons = 0;

@@ -1,6 +1,7 @@
 // The sorter's command line on POSIX: options stand for the dialog's check boxes, each
 // directory is one press of Start, message boxes go to standard error.
 #include "catalogue.h"
+#include "platform.h"
 #include "resource.h"
 #include "run.h"
 #include "ui.h"
@@ -150,6 +151,7 @@ static int parse_arguments(int argc, char **argv, std::vector<std::string> *dirs
 
 int main(int argc, char **argv)
 {
+    plat_init();
     std::vector<std::string> dirs;
     int status = parse_arguments(argc, argv, &dirs);
     if (status != 0) return status;

@@ -1,16 +1,18 @@
-// Random sorting scenarios (seeded, so every run is the same): whatever the sorter does, every
-// input file's bytes survive somewhere below the working directory, and nothing outside the
-// scanned and current directories changes.
+// Random sorting scenarios (seeded, so every run is the same): random catalogue images, damaged
+// files and obstacles, random options, one or two runs. Whatever the sorter does, every input
+// file's bytes survive in the directory the sorting rules name for its kind, no file that was
+// there before changes, and nothing outside the scanned and current directories changes.
+// FDS_PROPERTY_SCENARIOS sets the number of scenarios (default 300).
 #include "vormlin_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
 
-namespace
-{
+namespace {
 
 using namespace vormlin_e2e;
 using tree = std::map<std::string, bytes>;
@@ -30,60 +32,76 @@ struct known_set {
              quad = side_of(204, 4);
 };
 
+// Where an input's own bytes must end, by how it was generated and the options.
+// bak_or_ren, bak_or_stays: rewritten (the original to bak) when the header disagrees with
+// option -H, else placed as it is (or, unidentified, left as it is).
+enum destination { to_bak, to_ren, to_parts, to_bad, to_rom, stays, bak_or_ren, bak_or_stays };
+
+struct input {
+    bytes content;
+    destination dest;   // without option -c
+    destination dest_c; // with option -c (FAM and other layouts are then converted)
+    bool header = false;
+};
+
+input same_either_way(bytes content, destination dest, bool header = false)
+{
+    return {std::move(content), dest, dest, header};
+}
+
 // One input file of a random kind.
-bytes random_content(rng &r, const known_set &k)
+input random_input(rng &r, const known_set &k)
 {
     gen_side unknown = side_of(300 + r.next() % 5);
     gen_side quad_changed = k.quad;
     quad_changed.files[3].data[0] ^= 0x41;
-    bytes b;
+    bool h = r.below(2) == 0;
     switch (r.below(12)) {
     case 0:
-        b = image_of({k.solo}, r.below(2) == 0);
-        break;
+        return same_either_way(image_of({k.solo}, h), bak_or_ren, h);
     case 1:
-        b = image_of({k.pair1, k.pair2}, r.below(2) == 0);
-        break;
-    case 2:
-        b = image_of({k.pair2, k.pair1}, true);
-        break;
-    case 3:
-        b = image_of({k.pair1}, r.below(2) == 0, r.below(2) == 0 ? 61824 : 61849);
-        break;
-    case 4:
-        b = image_of({k.solo, k.quad, unknown}, false);
-        break;
+        return same_either_way(image_of({k.pair1, k.pair2}, h), bak_or_ren, h);
+    case 2: // first side is a later side: rewritten, then split
+        return same_either_way(image_of({k.pair2, k.pair1}, true), to_bak);
+    case 3: // FAM layout, one side of two: converted with -c, else a part
+        return {image_of({k.pair1}, h, r.below(2) == 0 ? 61824 : 61849), to_parts, to_bak};
+    case 4: // surplus sides behind a known one
+        return same_either_way(image_of({k.solo, k.quad, unknown}, false), to_bak);
     case 5:
-        b = image_of({unknown}, r.below(2) == 0);
-        break;
+        return same_either_way(image_of({unknown}, h), bak_or_stays, h);
     case 6:
-        b = {0x02, 0x00, 0x0D, 0x7F};
-        break;
+        return same_either_way({0x02, 0x00, 0x0D, 0x7F}, to_rom);
     case 7:
-        b = bytes(r.below(300), static_cast<std::uint8_t>(r.next()));
-        break;
-    case 8:
-        b = image_of({quad_changed, k.solo}, true, r.below(2) == 0 ? 0 : 61824);
-        break;
-    case 9:
-        b = image_of({k.pair1, k.pair2}, true);
-        b[4] = static_cast<std::uint8_t>(r.next());
-        break;
-    case 10:
-        b = image_of({k.solo, unknown}, true);
-        gen_truncate(&b, 16 + 65500 + r.below(65500));
-        break;
-    default:
-        b = image_of({k.quad}, false, r.below(2) == 0 ? 0 : 100);
-        break;
+        return same_either_way(bytes(r.below(300), static_cast<std::uint8_t>(r.next())), to_bad);
+    case 8: { // one differing file, a surplus side; FAM layout when prefixed
+        bool fam = r.below(2) != 0;
+        return {image_of({quad_changed, k.solo}, true, fam ? 61824 : 0), fam ? to_ren : to_bak,
+                to_bak};
     }
-    return b;
+    case 9: { // a header whose side count may be wrong
+        bytes b = image_of({k.pair1, k.pair2}, true);
+        b[4] = static_cast<std::uint8_t>(r.next());
+        return same_either_way(b, b[4] == 2 ? bak_or_ren : to_bak, true);
+    }
+    case 10: { // a second side cut short: the header's count is wrong either way
+        bytes b = image_of({k.solo, unknown}, true);
+        gen_truncate(&b, 16 + 65500 + r.below(65500));
+        return same_either_way(b, to_bak);
+    }
+    default: {
+        bool other = r.below(2) != 0;
+        bytes b = image_of({k.quad}, false, other ? 100 : 0);
+        return other ? input{b, to_ren, to_bak} : same_either_way(b, bak_or_ren);
+    }
+    }
 }
 
 const char *const input_names[] = {"a.fds",    "B.FDS",   "c.fam",    "Game.fds",
                                    "game.FAM", "x y.fds", "solo.fds", "Solo.fam"};
-const char *const obstacles[] = {
-    "ren", "bak", "dupes", "ren/Solo.fds", "dupes/Solo.fds", "parts/Pair.fds", "a.fds", "c.fds"};
+// Files that stand in the scanned directory before the run: plain files in place of a
+// subdirectory, and names that the sorter's moves will find taken.
+const char *const obstacles[] = {"ren",           "bak", "dupes", "ren/Solo.fds", "dupes/Solo.fds",
+                                 "parts/Pair.fds"};
 
 std::multiset<bytes> contents(const tree &t)
 {
@@ -93,37 +111,132 @@ std::multiset<bytes> contents(const tree &t)
     return out;
 }
 
-void write_scenario(rng &r, const known_set &k, const std::string &scan, const std::string &cwd,
-                    tree *inputs)
+struct scenario {
+    std::string work, scan;              // scan is work itself or work/scan
+    std::map<std::string, input> inputs; // by name in scan
+    tree before;                         // files there before the run, inputs excepted
+    std::set<std::string> blocked;       // subdirectory names taken by plain files
+    bool no_header = false, convert = false;
+};
+
+void write_scenario(rng &r, const known_set &k, scenario *s)
 {
     int count = 1 + static_cast<int>(r.below(6));
-    for (int i = 0; i < count; i++) {
-        std::string name = input_names[r.below(std::size(input_names))];
-        (*inputs)[scan + "/" + name] = random_content(r, k);
-    }
+    for (int i = 0; i < count; i++)
+        s->inputs[input_names[r.below(std::size(input_names))]] = random_input(r, k);
     for (int i = static_cast<int>(r.below(3)); i > 0; i--) {
-        std::string path = scan + "/" + obstacles[r.below(std::size(obstacles))];
-        std::string parent = std::filesystem::path(path).parent_path().string();
-        if (file_exists(path) || inputs->count(path) != 0 || inputs->count(parent) != 0) continue;
-        std::filesystem::create_directories(parent);
-        (*inputs)[path] = image_of({k.solo}, true);
+        std::string name = obstacles[r.below(std::size(obstacles))];
+        std::string parent = std::filesystem::path(name).parent_path().string();
+        std::string path = s->scan + "/" + name;
+        if (file_exists(path) || s->blocked.count(parent) != 0)
+            continue;
+        if (!parent.empty())
+            std::filesystem::create_directories(s->scan + "/" + parent);
+        if (parent.empty())
+            s->blocked.insert(name);
+        s->before[path] = image_of({k.solo}, true);
     }
-    if (scan != cwd && r.below(2) == 0)
-        (*inputs)[cwd + "/tmp0000.fds"] = image_of({k.pair2}, false);
-    for (const auto &[path, data] : *inputs)
+    if (s->scan != s->work && r.below(2) == 0)
+        s->before[s->work + "/tmp0000.fds"] = image_of({k.pair2}, false);
+    for (const auto &[path, data] : s->before)
         ASSERT_TRUE(write_file_bytes(path, data)) << path;
+    for (const auto &[name, in] : s->inputs)
+        ASSERT_TRUE(write_file_bytes(s->scan + "/" + name, in.content)) << name;
 }
 
-std::vector<std::string> random_options(rng &r)
+std::vector<std::string> random_options(rng &r, scenario *s)
 {
     std::vector<std::string> out;
     for (const char *o : {"-s", "-u", "-H", "-c"}) {
-        if (r.below(2) == 0) out.emplace_back(o);
+        if (r.below(2) == 0)
+            out.emplace_back(o);
+    }
+    for (const std::string &o : out) {
+        s->no_header = s->no_header || o == "-H";
+        s->convert = s->convert || o == "-c";
     }
     return out;
 }
 
-TEST(VormlinProperty, NoInputIsEverLostAndNothingOutsideChanges)
+// The top-level directories of the scan ("" for the scan directory itself) in which the
+// input's own bytes may lie afterwards, by the sorting rules.
+std::set<std::string> allowed_places(const input &in, const scenario &s)
+{
+    destination d = s.convert ? in.dest_c : in.dest;
+    bool rewrite = in.header == s.no_header;
+    if (d == bak_or_ren)
+        d = rewrite ? to_bak : to_ren;
+    if (d == bak_or_stays)
+        d = rewrite ? to_bak : stays;
+    switch (d) {
+    case to_bak:
+        // A plain file named bak stops the backup: the file stays unchanged.
+        return {s.blocked.count("bak") != 0 ? "" : "bak"};
+    case to_ren: {
+        std::set<std::string> out = {"dupes"};
+        if (s.blocked.count("ren") == 0)
+            out.insert("ren");
+        if (s.blocked.count("dupes") != 0)
+            out.insert("");
+        return out;
+    }
+    case to_parts:
+        return {"parts"};
+    case to_bad:
+        return {"bad"};
+    case to_rom:
+        return {"rom"};
+    default:
+        return {""};
+    }
+}
+
+// The top-level directory (relative to the scan) of each file of the tree that holds data.
+std::set<std::string> places_of(const tree &after, const scenario &s, const bytes &data)
+{
+    std::string prefix = s.scan == s.work ? "" : "scan/";
+    std::set<std::string> out;
+    for (const auto &[rel, content] : after) {
+        if (content != data || rel.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string in_scan = rel.substr(prefix.size());
+        std::size_t slash = in_scan.find('/');
+        out.insert(slash == std::string::npos ? "" : in_scan.substr(0, slash));
+    }
+    return out;
+}
+
+void check_scenario(const scenario &s, const tree &after)
+{
+    std::multiset<bytes> left = contents(after);
+    std::multiset<bytes> given;
+    for (const auto &[name, in] : s.inputs) {
+        given.insert(in.content);
+        std::set<std::string> allowed = allowed_places(in, s);
+        std::set<std::string> found = places_of(after, s, in.content);
+        bool in_place = false;
+        for (const std::string &place : found)
+            in_place = in_place || allowed.count(place) != 0;
+        EXPECT_TRUE(in_place) << name << " is not where the rules put it (expected in '"
+                              << *allowed.begin() << "', found in " << found.size() << " places)";
+    }
+    for (const bytes &data : given)
+        EXPECT_GE(left.count(data), given.count(data)) << "an input's bytes were lost";
+    for (const auto &[path, data] : s.before) {
+        std::string rel = path.substr(s.work.size() + 1);
+        auto it = after.find(rel);
+        EXPECT_TRUE(it != after.end() && it->second == data) << rel << " changed or vanished";
+    }
+}
+
+int scenario_count()
+{
+    const char *text = std::getenv("FDS_PROPERTY_SCENARIOS");
+    int n = text != nullptr ? std::atoi(text) : 0;
+    return n > 0 ? n : 300;
+}
+
+TEST(VormlinProperty, EveryInputSurvivesWhereTheRulesPutItAndNothingElseChanges)
 {
     known_set k;
     std::string root = make_scratch_dir("vormlin-prop");
@@ -133,26 +246,28 @@ TEST(VormlinProperty, NoInputIsEverLostAndNothingOutsideChanges)
     ASSERT_TRUE(write_file_bytes(outside + "/ren/Solo.fds", image_of({k.solo}, true)));
     tree outside_before = snapshot_tree(outside);
     rng r{12345};
-    for (int scenario = 0; scenario < 100; scenario++) {
-        SCOPED_TRACE("scenario " + std::to_string(scenario));
-        std::string work = root + "/work" + std::to_string(scenario);
+    for (int n = 0, count = scenario_count(); n < count; n++) {
+        SCOPED_TRACE("scenario " + std::to_string(n));
+        scenario s;
+        s.work = root + "/work" + std::to_string(n);
         bool scan_cwd = r.below(3) == 0;
-        std::string scan = scan_cwd ? work : work + "/scan";
-        std::filesystem::create_directories(scan);
+        s.scan = scan_cwd ? s.work : s.work + "/scan";
+        std::filesystem::create_directories(s.scan);
         ASSERT_TRUE(write_catalogue(
-            work,
+            s.work,
             {{"Solo.fds", {k.solo}}, {"Pair.fds", {k.pair1, k.pair2}}, {"Quad.fds", {k.quad}}}));
-        tree inputs;
-        write_scenario(r, k, scan, work, &inputs);
-        std::vector<std::string> args = random_options(r);
-        if (!scan_cwd) args.emplace_back("scan");
-        run_result result = vormlin(args, work);
-        EXPECT_EQ(0, result.status) << result.err;
-        std::multiset<bytes> after = contents(snapshot_tree(work));
-        for (const auto &[path, data] : inputs)
-            EXPECT_GT(after.count(data), 0u) << path << " lost";
+        write_scenario(r, k, &s);
+        std::vector<std::string> args = random_options(r, &s);
+        if (!scan_cwd)
+            args.emplace_back("scan");
+        int runs = r.below(3) == 0 ? 2 : 1;
+        for (int run = 0; run < runs; run++) {
+            run_result result = vormlin(args, s.work);
+            EXPECT_EQ(0, result.status) << result.err;
+        }
+        check_scenario(s, snapshot_tree(s.work));
         EXPECT_EQ(outside_before, snapshot_tree(outside));
-        remove_tree(work);
+        remove_tree(s.work);
     }
     remove_tree(root);
 }

@@ -3,6 +3,7 @@
 #include "fdsgen.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 
 gen_file gen_make_file(std::uint8_t number, const std::string &name, std::size_t size,
@@ -98,8 +99,10 @@ bytes gen_image_bytes(const gen_image &image)
     if (image.fwnes_header) {
         int count = image.header_side_count >= 0 ? image.header_side_count
                                                  : static_cast<int>(image.sides.size());
-        out = {0x46, 0x44, 0x53, 0x1A, static_cast<std::uint8_t>(count)};
-        out.resize(16, 0);
+        out.assign(16, 0);
+        const std::uint8_t magic[4] = {0x46, 0x44, 0x53, 0x1A};
+        std::copy(magic, magic + 4, out.begin());
+        out[4] = static_cast<std::uint8_t>(count);
     }
     out.resize(out.size() + image.prefix, image.prefix_fill);
     for (const gen_side &s : image.sides) {

@@ -1,0 +1,171 @@
+// Win32 side of the platform layer: the ANSI file-system calls the programs were designed
+// around. Paths longer than MAX_PATH fail cleanly instead of being cut.
+#include "platform.h"
+
+#include "wildcard.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+#include <windows.h>
+
+const char plat_sep = '\\';
+
+struct plat_search {
+    HANDLE handle;
+    std::string pattern;
+};
+
+static bool fits_max_path(const char *path)
+{
+    return path != nullptr && std::strlen(path) < MAX_PATH;
+}
+
+// FindFirstFileA also matches 8.3 short names ("*.fds" finds "game.fdsx" through GAME~1.FDS)
+// and its "?" may match nothing at the end of a name. Checking the long name against the
+// pattern again keeps the search exactly as the header promises, the same as on POSIX.
+static bool take_entry(const plat_search *s, const WIN32_FIND_DATAA &found, plat_entry *entry)
+{
+    std::size_t length = strnlen(found.cFileName, sizeof found.cFileName);
+    if (length >= plat_name_max || !wildcard_match(s->pattern.c_str(), found.cFileName))
+        return false;
+    std::memcpy(entry->name, found.cFileName, length);
+    entry->name[length] = '\0';
+    entry->plain_file = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return true;
+}
+
+static bool next_match(plat_search *s, plat_entry *entry)
+{
+    WIN32_FIND_DATAA found;
+    while (FindNextFileA(s->handle, &found)) {
+        if (take_entry(s, found, entry))
+            return true;
+    }
+    return false;
+}
+
+plat_search *plat_find_first(const char *dir, const char *pattern, plat_entry *entry)
+{
+    if (pattern == nullptr)
+        return nullptr;
+    std::string query = dir == nullptr ? std::string() : std::string(dir);
+    query += pattern;
+    if (query.size() >= MAX_PATH)
+        return nullptr;
+    WIN32_FIND_DATAA found;
+    HANDLE handle = FindFirstFileA(query.c_str(), &found);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    auto *s = new plat_search{handle, pattern};
+    if (take_entry(s, found, entry) || next_match(s, entry))
+        return s;
+    plat_find_close(s);
+    return nullptr;
+}
+
+bool plat_find_next(plat_search *search, plat_entry *entry)
+{
+    return search != nullptr && next_match(search, entry);
+}
+
+void plat_find_close(plat_search *search)
+{
+    if (search == nullptr)
+        return;
+    FindClose(search->handle);
+    delete search;
+}
+
+bool plat_entry_exists(const char *path)
+{
+    return fits_max_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+int plat_current_dir(char *buf, std::size_t size)
+{
+    if (buf == nullptr || size == 0)
+        return -1;
+    DWORD room = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+    DWORD length = GetCurrentDirectoryA(room, buf);
+    // A result of size or more is the room the text would need: nothing was stored then.
+    if (length == 0 || length >= room) {
+        buf[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+int plat_make_dir(const char *path)
+{
+    return fits_max_path(path) && CreateDirectoryA(path, nullptr) ? 0 : -1;
+}
+
+// MoveFileA refuses an existing target by itself: no replacing, no race.
+int plat_move_noreplace(const char *from, const char *to)
+{
+    return fits_max_path(from) && fits_max_path(to) && MoveFileA(from, to) ? 0 : -1;
+}
+
+std::FILE *plat_create_new(const char *path)
+{
+    if (!fits_max_path(path))
+        return nullptr;
+    HANDLE handle =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_BINARY | _O_WRONLY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileA(path);
+        return nullptr;
+    }
+    std::FILE *f = _fdopen(fd, "wb");
+    if (f == nullptr) {
+        _close(fd); // closes the handle too
+        DeleteFileA(path);
+    }
+    return f;
+}
+
+// Only files on a disk are read: a directory fails the attribute test, and a device name
+// such as CON or a pipe opens but is no disk file, so it is closed again unread.
+std::FILE *plat_open_for_reading(const char *path)
+{
+    if (!fits_max_path(path))
+        return nullptr;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return nullptr;
+    std::FILE *f = std::fopen(path, "rb");
+    if (f == nullptr)
+        return nullptr;
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+        std::fclose(f);
+        return nullptr;
+    }
+    return f;
+}
+
+int plat_remove_own_file(const char *path)
+{
+    return fits_max_path(path) && DeleteFileA(path) ? 0 : -1;
+}
+
+// Nothing to prepare: a write beyond a limit fails with an error here, it sends no signal.
+void plat_init()
+{
+}
+
+// MoveFileEx replaces the target in one step when asked to; MoveFileA alone would refuse.
+int plat_replace_file(const char *from, const char *to)
+{
+    if (!fits_max_path(from) || !fits_max_path(to))
+        return -1;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+}

@@ -1,0 +1,396 @@
+#!/usr/bin/env bash
+# The Windows stage: builds the Windows programs and their test drivers, then runs them under
+# Wine in a private prefix and a private X display: the dumper against the Linux dumper's
+# output, the sorter's engine against the Linux sorter, and the real dialog with gui_driver.exe.
+#
+# usage: tests/wine/run-wine-tests.sh NATIVE_BUILD WINDOWS_BUILD
+#   NATIVE_BUILD   a built native tree (dumper/quindle, sorter/vormlin, tools/fdsgen/fdsgen)
+#   WINDOWS_BUILD  where the 32-bit Windows build goes (configured here when new)
+# Where the kernel cannot run 32-bit programs (and so no 32-bit Wine), the same sources are
+# also built for 64-bit Windows in WINDOWS_BUILD-x86_64 and that build runs under 64-bit Wine;
+# the 32-bit executables are then checked without running them.
+# VORMLIN_SCREENSHOT=FILE.png saves a picture of the dialog after its sorting run.
+# Installs nothing. Ends with "wine: N passed, M failed"; exit status 0 when none failed.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+passed=0
+failed=0
+scratch=""
+xvfb_pid=""
+wineserver_cmd=""
+
+ok() { passed=$((passed + 1)); echo "ok - $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL - $*"; }
+summary() { echo "wine: $passed passed, $failed failed"; }
+section() { echo "== $* (at ${SECONDS}s)"; }
+die() {
+  echo "run-wine-tests: $*" >&2
+  failed=$((failed + 1))
+  summary
+  exit 1
+}
+
+cleanup() {
+  if [[ -n $wineserver_cmd && -n ${WINEPREFIX:-} && -d $WINEPREFIX ]]; then
+    timeout 30 "$wineserver_cmd" -k >/dev/null 2>&1
+  fi
+  if [[ -n $xvfb_pid ]]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  if [[ -n $scratch && -z ${WINE_TESTS_KEEP:-} ]]; then rm -rf "$scratch"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+[[ $# -eq 2 ]] || die "usage: $0 NATIVE_BUILD WINDOWS_BUILD"
+native=$(realpath -m "$1")
+winbuild=$(realpath -m "$2")
+
+# --- what must be there ----------------------------------------------------------------------
+
+need_command() { # command package
+  command -v "$1" >/dev/null 2>&1 || missing+=("$2 (for $1)")
+}
+missing=()
+need_command cmake cmake
+need_command i686-w64-mingw32-g++-win32 g++-mingw-w64-i686-win32
+need_command i686-w64-mingw32-windres binutils-mingw-w64-i686
+need_command i686-w64-mingw32-objdump binutils-mingw-w64-i686
+need_command wine wine
+need_command Xvfb xvfb
+need_command import imagemagick
+[[ -d /usr/share/wine/fonts ]] || missing+=("fonts-wine (for /usr/share/wine/fonts)")
+[[ ${#missing[@]} -eq 0 ]] || die "missing packages: ${missing[*]}"
+
+quindle=$native/dumper/quindle
+vormlin=$native/sorter/vormlin
+fdsgen=$native/tools/fdsgen/fdsgen
+for p in "$quindle" "$vormlin" "$fdsgen"; do
+  [[ -x $p ]] || die "native program $p is missing: build $native first"
+done
+
+# 32-bit Wine needs a kernel that runs 32-bit programs; without it 64-bit Wine stands in.
+# (Debian's layout; elsewhere the wine on the PATH is taken to run 32-bit programs.)
+if [[ -x /usr/lib/wine/wine ]] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  wine_arch=win32
+  wine_cmd=$(command -v wine)
+  wineserver_cmd=$(command -v wineserver)
+elif [[ -e /usr/lib/wine/wine || -e /usr/lib/wine/wine64 ]]; then
+  wine_arch=win64
+  wine_cmd=/usr/lib/wine/wine64
+  wineserver_cmd=/usr/lib/wine/wineserver64
+  missing=()
+  [[ -x $wine_cmd && -x $wineserver_cmd ]] || missing+=("wine64")
+  need_command x86_64-w64-mingw32-g++-win32 g++-mingw-w64-x86-64-win32
+  need_command x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
+  [[ ${#missing[@]} -eq 0 ]] ||
+    die "32-bit programs cannot run here; the 64-bit stand-in needs: ${missing[*]}"
+  export WINELOADER=$wine_cmd WINESERVER=$wineserver_cmd
+else
+  wine_arch=win32
+  wine_cmd=$(command -v wine)
+  wineserver_cmd=$(command -v wineserver)
+fi
+
+# --- the Windows builds ----------------------------------------------------------------------
+
+build_windows() { # build-dir toolchain-file
+  local generator=() log=$1/wine-stage-build.log
+  command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+  mkdir -p "$1" || return 1
+  if [[ ! -f $1/CMakeCache.txt ]]; then
+    cmake -S "$root" -B "$1" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
+      -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 || { cat "$log"; return 1; }
+  fi
+  # Only what runs on Windows: the programs and the test drivers.
+  cmake --build "$1" -j2 --target quindle vormlin engine_driver gui_driver >"$log" 2>&1 ||
+    { tail -40 "$log"; return 1; }
+}
+
+section "Windows build (32-bit) in $winbuild"
+build_windows "$winbuild" mingw-i686.cmake && ok "32-bit Windows build" ||
+  die "the 32-bit Windows build failed"
+
+# The shipped programs: 32-bit, the right subsystem, and no DLL beyond what Windows has.
+check_exe() { # exe subsystem
+  local dump dlls extra
+  dump=$(i686-w64-mingw32-objdump -p "$1" 2>/dev/null)
+  if grep -q 'Magic.*010b' <<<"$dump" && grep -q "Subsystem.*($2)" <<<"$dump"; then
+    ok "$(basename "$1") is a 32-bit $2 program"
+  else
+    fail "$(basename "$1") is not a 32-bit $2 program"
+  fi
+  dlls=$(sed -n 's/.*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+  extra=$(tr ' ' '\n' <<<"$dlls" | grep -vxE '(kernel32|user32|comdlg32|msvcrt)\.dll' | tr -d '\n')
+  [[ -z $extra ]] && ok "$(basename "$1") needs only system DLLs ($dlls)" ||
+    fail "$(basename "$1") needs further DLLs: $extra"
+}
+check_exe "$winbuild/dumper/quindle.exe" "Windows CUI"
+check_exe "$winbuild/sorter/vormlin.exe" "Windows GUI"
+
+exes=$winbuild
+if [[ $wine_arch == win64 ]]; then
+  section "this kernel runs no 32-bit programs: Wine tests use a 64-bit build of the same sources"
+  build_windows "$winbuild-x86_64" mingw-x86_64.cmake && ok "64-bit Windows build for Wine" ||
+    die "the 64-bit Windows build failed"
+  exes=$winbuild-x86_64
+fi
+for p in dumper/quindle.exe sorter/vormlin.exe tests/wine/engine_driver.exe \
+  tests/wine/gui_driver.exe; do
+  [[ -f $exes/$p ]] || die "$exes/$p was not built"
+done
+
+# --- a private Wine and X display ------------------------------------------------------------
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/wine-tests.XXXXXX") || die "no scratch directory"
+export WINEPREFIX=$scratch/prefix WINEARCH=$wine_arch WINEDEBUG=-all,err+winediag
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" \
+    >"$scratch/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [[ -s $scratch/display ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [[ -s $scratch/display ]] || { cat "$scratch/xvfb.log"; return 1; }
+  export DISPLAY=:$(head -n1 "$scratch/display")
+}
+
+# The display comes first: a prefix booted without one cannot show dialogs later.
+start_xvfb || die "Xvfb did not start"
+section "Wine prefix ($wine_arch) in $WINEPREFIX, display $DISPLAY"
+# A persistent server keeps every later start quick (about 40 ms for a console program).
+mkdir -p "$WINEPREFIX" && "$wineserver_cmd" -p || die "wineserver did not start"
+timeout 180 "$wine_cmd" wineboot -i >"$scratch/wineboot.log" 2>&1 ||
+  { cat "$scratch/wineboot.log"; die "wineboot failed"; }
+# This Wine does not look into /usr/share/wine/fonts; without them dialogs get other sizes.
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" || die "fonts not copied"
+# No window manager: unmanaged windows, or every hidden window stalls.
+timeout 60 "$wine_cmd" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+  >/dev/null 2>&1 || die "wine reg add failed"
+
+wine_in() { # dir program args...: runs a Windows program in dir, bounded in time
+  (cd "$1" && timeout 120 "$wine_cmd" "${@:2}")
+}
+
+# Wine's output with "\r\n" turned to "\n"; a line end without its "\r" shows as a line.
+unix_text() {
+  perl -0777 -ne 'print "<line end without carriage return>\n" if /(?<!\r)\n/' "$1"
+  sed 's/\r$//' "$1"
+}
+
+# Windows paths as POSIX ones: "\" to "/", and no drive letter before the scratch directory.
+unix_paths() {
+  tr '\\' '/' | sed "s#Z:$scratch#$scratch#g"
+}
+
+# --- sample images ---------------------------------------------------------------------------
+
+data=$scratch/data
+mkdir -p "$data/known" || die "no data directory"
+"$fdsgen" sample "$data/sample" >/dev/null || die "fdsgen sample failed"
+cp "$data/sample/known/"* "$data/known/"
+gen() { "$fdsgen" image "$@" >/dev/null || die "fdsgen image $* failed"; }
+# A two-side and a one-side game whose sides, put together, make an image with a surplus side.
+gen --game CMBA --sides 2 --files 3 --seed 21 "$data/known/Combo Alpha (Japan).fds"
+gen --game CMBB --sides 1 --files 2 --seed 22 "$data/known/Combo Beta (Japan).fds"
+gen --game TRIO --sides 3 --files 2 --seed 23 --header --maker 0xA4 --version 3 \
+  "$data/known/Trio (Japan).fds"
+extra=$data/extra
+mkdir -p "$extra/dir.fds"
+cat "$data/known/Combo Alpha (Japan).fds" "$data/known/Combo Beta (Japan).fds" \
+  >"$extra/combo.fds"
+cp "$data/known/Trio (Japan).fds" "$extra/TRIO COPY.FDS"
+gen --game EMPT --files 0 --seed 24 "$extra/empty side.fds"
+gen --game NOIN --no-info --seed 25 "$extra/no info.fda"
+gen --game FAMX --fam --seed 26 --kind 9 "$extra/famous.fam"
+gen --game CUTS --sides 2 --seed 27 --truncate 90000 "$extra/cut short.fds"
+gen --game HDRC --sides 2 --seed 28 --header-count 5 "$extra/header count.fds"
+
+# --- a) the dumper ---------------------------------------------------------------------------
+
+section "quindle.exe against the Linux quindle"
+dump=$scratch/dump
+mkdir -p "$dump" && cp -r "$data/known" "$data/sample/collection" "$extra" "$dump/"
+cp "$exes/dumper/quindle.exe" "$dump/"
+
+compare_dump() { # dir args...
+  local name="quindle ${*:2} in $(basename "$1")" linux_args=() win_args=() a
+  for a in "${@:2}"; do
+    linux_args+=("$a")
+    win_args+=("${a//\//\\}")
+  done
+  (cd "$1" && "$quindle" "${linux_args[@]}") >"$scratch/linux.out" 2>&1
+  local linux_status=$?
+  wine_in "$1" "$dump/quindle.exe" "${win_args[@]}" >"$scratch/win.out" 2>"$scratch/win.err"
+  local win_status=$?
+  unix_text "$scratch/win.out" | unix_paths >"$scratch/win.txt"
+  if [[ $linux_status -eq $win_status ]] && cmp -s "$scratch/linux.out" "$scratch/win.txt"; then
+    ok "$name"
+  else
+    fail "$name (status $linux_status / $win_status)"
+    diff "$scratch/linux.out" "$scratch/win.txt" | head -20
+  fi
+}
+compare_dump "$dump/known" '*'
+compare_dump "$dump/collection" '*'
+compare_dump "$dump/collection" -i '*'
+compare_dump "$dump/collection" -x '*'
+compare_dump "$dump/extra" '*'
+compare_dump "$dump/extra" -x '*'
+compare_dump "$dump/extra" -o -i '*'
+compare_dump "$dump" -x "collection/moon quest.fds" "extra/combo.fds" "extra/no such.fds" extra
+compare_dump "$dump"
+
+# A path beyond MAX_PATH (260) is refused cleanly on Windows, where Linux reads the file.
+long_name=$(head -c 250 /dev/zero | tr '\0' d)
+mkdir -p "$dump/$long_name" && cp "$data/known/Trio (Japan).fds" "$dump/$long_name/image.fds"
+wine_in "$dump" "$dump/quindle.exe" "$long_name\\image.fds" >"$scratch/win.out" 2>/dev/null
+if [[ $? -eq 0 && $(cat "$scratch/win.out") == "$long_name\\image.fds: failed to open" ]]; then
+  ok "quindle.exe refuses a path longer than MAX_PATH"
+else
+  fail "quindle.exe on a path longer than MAX_PATH: $(head -c 300 "$scratch/win.out")"
+fi
+
+# The catalogue every sorter run uses: the Windows dumper's own output, "\r\n" and all.
+wine_in "$dump/known" "$dump/quindle.exe" '*' >"$data/ingredients.dat" 2>/dev/null ||
+  die "quindle.exe made no catalogue"
+rows=$(($(wc -l <"$data/ingredients.dat") + 1))
+
+# --- b) the sorter's engine ------------------------------------------------------------------
+
+section "the sorter's engine on Windows against the Linux vormlin"
+engine=$scratch/engine
+cp "$exes/tests/wine/engine_driver.exe" "$scratch/"
+
+# Same collection, same catalogue, same options: same tree, miss.txt and messages.
+# layout: work/ (current directory, catalogue, miss.txt, temporary images) and coll/.
+prepare_side() { # dir catalogue-subdir
+  mkdir -p "$1/work" "$1/coll" && cp -r "$data/sample/collection/." "$extra/." "$1/coll/" &&
+    { [[ $2 == none ]] || cp "$data/ingredients.dat" "$1/$2/"; }
+}
+
+compare_trees() { # name linux-dir windows-dir
+  local f bad=""
+  diff -r -x miss.txt "$2" "$3" >"$scratch/tree.diff" 2>&1 || bad="trees differ"
+  for f in $(cd "$2" && find . -name miss.txt) $(cd "$3" && find . -name miss.txt); do
+    unix_text "$3/$f" >"$scratch/miss.txt" 2>/dev/null
+    cmp -s "$2/$f" "$scratch/miss.txt" || bad="$bad $f differs"
+  done
+  if [[ -z $bad ]]; then ok "$1"; else
+    fail "$1: $bad"
+    head -20 "$scratch/tree.diff"
+  fi
+}
+
+compare_engine() { # name cwd catalogue-dir args...  (directories: work, coll or none)
+  local name=$1 cwd=$2 dir=$engine/$((++engine_case))
+  prepare_side "$dir/linux" "$3" && prepare_side "$dir/windows" "$3" || die "no copy for $name"
+  (cd "$dir/linux/$cwd" && "$vormlin" "${@:4}") >"$scratch/linux.out" 2>"$scratch/linux.err"
+  local linux_status=$?
+  local win_args=("${@:4}")
+  win_args=("${win_args[@]//\//\\}")
+  wine_in "$dir/windows/$cwd" "$scratch/engine_driver.exe" "${win_args[@]}" \
+    >"$scratch/win.out" 2>"$scratch/win.err"
+  local win_status=$?
+  unix_text "$scratch/win.out" | unix_paths >"$scratch/win.txt"
+  # Wine's own diagnostics also go to standard error.
+  unix_text "$scratch/win.err" | grep -vE '^(wine: |[0-9a-f]{4}:err:)' | unix_paths \
+    >"$scratch/win-err.txt"
+  if [[ -n $order_free ]]; then
+    sort -o "$scratch/linux.out" "$scratch/linux.out"
+    sort -o "$scratch/win.txt" "$scratch/win.txt"
+  fi
+  if [[ $linux_status -eq $win_status ]] && cmp -s "$scratch/linux.out" "$scratch/win.txt" &&
+    cmp -s "$scratch/linux.err" "$scratch/win-err.txt"; then
+    ok "$name: same output and status ($win_status)"
+  else
+    fail "$name: output or status differ ($linux_status / $win_status)"
+    diff "$scratch/linux.out" "$scratch/win.txt" | head -10
+    diff "$scratch/linux.err" "$scratch/win-err.txt" | head -10
+  fi
+  compare_trees "$name: same tree and miss.txt" "$dir/linux" "$dir/windows"
+}
+engine_case=0
+order_free=""
+compare_engine "no options" work work -v ../coll
+compare_engine "zero unused space" work work -v -u ../coll
+compare_engine "no fwNES header" work work -v -H ../coll
+compare_engine "convert FAM" work work -v -c ../coll
+compare_engine "all options, two runs" work work -v -s -u -H -c ../coll ../coll
+# Wine's directory search does not return files made during it, a POSIX one does: a split-off
+# temporary image in the scanned directory is sorted by the first run there, by the second here.
+order_free=1
+compare_engine "collection in the current directory, two runs" coll coll -v . .
+order_free=""
+compare_engine "no catalogue" work none -v ../coll
+
+# --- c) the dialog ---------------------------------------------------------------------------
+
+section "vormlin.exe's dialog"
+gui=$scratch/gui
+mkdir -p "$gui/windows/work" "$gui/windows/coll" "$gui/windows/pick" "$gui/linux/work" \
+  "$gui/linux/coll" || die "no gui directories"
+cp -r "$data/sample/collection/." "$extra/." "$gui/windows/coll/"
+cp -r "$data/sample/collection/." "$extra/." "$gui/linux/coll/"
+cp "$data/ingredients.dat" "$gui/linux/work/"
+cp "$data/ingredients.dat" "$gui/catalogue.dat"
+cp "$exes/sorter/vormlin.exe" "$exes/tests/wine/gui_driver.exe" "$gui/"
+
+shot_args=()
+[[ -n ${VORMLIN_SCREENSHOT:-} ]] && shot_args=(--shot)
+(cd "$gui" && timeout 300 "$wine_cmd" gui_driver.exe vormlin.exe windows\\work windows\\coll \
+  catalogue.dat "$rows!" windows\\pick "${shot_args[@]}" >"$gui/driver.out" 2>"$gui/driver.err") &
+driver_pid=$!
+if [[ -n ${VORMLIN_SCREENSHOT:-} ]]; then
+  for ((i = 0; i < 1200; i++)); do
+    [[ -f $gui/shot.ready ]] && break
+    kill -0 "$driver_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [[ -f $gui/shot.ready ]]; then
+    import -window root -display "$DISPLAY" -crop "$(head -n1 "$gui/shot.ready")" +repage \
+      "$VORMLIN_SCREENSHOT" && echo "screenshot: $VORMLIN_SCREENSHOT"
+    : >"$gui/shot.done"
+  fi
+fi
+wait "$driver_pid"
+driver_status=$?
+
+# Adds the driver's own checks to the totals.
+count_driver_checks() {
+  tr -d '\r' <"$gui/driver.out" | grep -E '^(ok|FAIL) - '
+  local good bad
+  good=$(tr -d '\r' <"$gui/driver.out" | grep -c '^ok - ')
+  bad=$(tr -d '\r' <"$gui/driver.out" | grep -c '^FAIL - ')
+  passed=$((passed + good))
+  failed=$((failed + bad))
+  if [[ $driver_status -ne 0 && $bad -eq 0 ]]; then
+    fail "gui_driver.exe ended with status $driver_status"
+    tail -5 "$gui/driver.err"
+  fi
+}
+count_driver_checks
+(cd "$gui/linux/work" && "$vormlin" -u -c ../coll ../coll >/dev/null 2>&1)
+
+# Start-up directories: a drive's root, and one of 256 characters (too long for the usual
+# 255-character buffer once the backslash is added).
+long_dir=$(head -c $((256 - 2 - ${#gui} - 1)) /dev/zero | tr '\0' d)
+mkdir -p "$gui/$long_dir" || die "no long directory"
+(cd "$gui" && timeout 120 "$wine_cmd" gui_driver.exe --start-dirs vormlin.exe 'Z:\' "$long_dir" \
+  >"$gui/driver.out" 2>"$gui/driver.err")
+driver_status=$?
+count_driver_checks
+rm -rf "$gui/windows/pick"
+rm -f "$gui/windows/work/ingredients.dat" "$gui/linux/work/ingredients.dat"
+compare_trees "the dialog's two runs sort like the Linux vormlin" "$gui/linux" "$gui/windows"
+
+summary
+[[ $failed -eq 0 ]]
