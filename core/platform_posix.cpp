@@ -141,7 +141,8 @@ static void note_new_entry(const char *path)
     if (stat(dir.c_str(), &st) != 0)
         return;
     for (plat_search *s = open_searches; s != nullptr; s = s->later) {
-        if (s->dev != st.st_dev || s->ino != st.st_ino || !wildcard_match(s->pattern.c_str(), name.c_str()))
+        if (s->dev != st.st_dev || s->ino != st.st_ino ||
+            !wildcard_match(s->pattern.c_str(), name.c_str()))
             continue;
         auto first_unreturned = s->names.begin() + static_cast<std::ptrdiff_t>(s->next);
         auto at = std::lower_bound(first_unreturned, s->names.end(), name,

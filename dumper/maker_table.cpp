@@ -63,7 +63,8 @@ const maker_row maker_table[maker_table_rows] = {
 const char *maker_name(std::uint8_t code)
 {
     for (const maker_row &row : maker_table) {
-        if (row.code == code) return row.name;
+        if (row.code == code)
+            return row.name;
     }
     return "Unknown";
 }

@@ -26,7 +26,8 @@ static void report_current_dir()
 {
     // Generous, so that any directory the platform can name fits whole.
     char cwd[4096];
-    if (plat_current_dir(cwd, sizeof cwd) != 0) return;
+    if (plat_current_dir(cwd, sizeof cwd) != 0)
+        return;
     std::string dir = std::string(cwd) + plat_sep;
     scan_directory(dir.c_str(), "*.fd?", side_report);
     scan_directory(dir.c_str(), "*.fa?", side_report);

@@ -12,9 +12,11 @@ void scan_directory(const char *dir, const char *pattern, scan_operation op)
 {
     plat_entry entry;
     plat_search *search = plat_find_first(dir, pattern != nullptr ? pattern : "*.*", &entry);
-    if (search == nullptr) return;
+    if (search == nullptr)
+        return;
     do {
-        if (wanted_entry(entry)) op(entry.name, dir);
+        if (wanted_entry(entry))
+            op(entry.name, dir);
     } while (plat_find_next(search, &entry));
     plat_find_close(search);
 }

@@ -16,8 +16,7 @@
 
 using namespace fds;
 
-namespace
-{
+namespace {
 
 // One image being reported. Sides are addressed by arithmetic from the first side; every
 // read is checked against end, the end of the image buffer.
@@ -56,7 +55,8 @@ static std::string_view field_text(const report &r, const std::uint8_t *p, std::
                                    std::size_t max)
 {
     std::size_t avail = bytes_left(p, r.end);
-    if (offset >= avail) return "";
+    if (offset >= avail)
+        return "";
     const char *text = reinterpret_cast<const char *>(p + offset);
     std::size_t len = 0;
     while (len < max && len < avail - offset && text[len] != '\0')
@@ -109,7 +109,8 @@ static void print_header_text(const report &r, const std::uint8_t *side)
 static bool signature_start_matches(const report &r, const std::uint8_t *side)
 {
     const std::size_t compared = 4;
-    if (!has_bytes(side, r.end, info_signature_offset, compared)) return false;
+    if (!has_bytes(side, r.end, info_signature_offset, compared))
+        return false;
     for (std::size_t k = 0; k < compared; k++) {
         if (side[info_signature_offset + k] != static_cast<std::uint8_t>(signature_text[k]))
             return false;
@@ -166,7 +167,8 @@ static void print_file_line(const report &r, const std::uint8_t *header, std::ui
 // after a message, when its data runs past the end of the image.
 static bool print_file(const report &r, const std::uint8_t *header, std::uint16_t size, int j)
 {
-    if (info_level == info_extra) print_file_line(r, header, size);
+    if (info_level == info_extra)
+        print_file_line(r, header, size);
     if (!has_bytes(header, r.end, file_data_offset, size)) {
         std::fprintf(r.out, "\n***%s Err: File data past end of image - Block $%d\n\n",
                      r.path.c_str(), j);
@@ -194,7 +196,8 @@ static bool walk_one_file(const report &r, const std::uint8_t *side, int j, std:
     const std::uint8_t *header = side + *offset;
     std::uint16_t size = le16(header + file_size_offset);
     if (header[file_data_code_offset] == block_file_data) {
-        if (!print_file(r, header, size, j)) return false;
+        if (!print_file(r, header, size, j))
+            return false;
     } else {
         std::fprintf(r.out, "\n***%s Err: Invalid data ID for block %2X\n\n", r.path.c_str(),
                      header[file_number_offset]);
@@ -209,14 +212,16 @@ static bool walk_files(const report &r, const std::uint8_t *side)
     int count = side_byte(r, side, file_amount_count_offset);
     std::size_t offset = first_file_header_offset;
     for (int j = 0; j < count; j++) {
-        if (!walk_one_file(r, side, j, &offset)) return false;
+        if (!walk_one_file(r, side, j, &offset))
+            return false;
     }
     return true;
 }
 
 std::string image_name(std::string_view file_name, std::size_t index, std::size_t count)
 {
-    if (index <= 1) return std::string(file_name);
+    if (index <= 1)
+        return std::string(file_name);
     std::size_t dot = file_name.rfind('.');
     std::string_view stem = file_name.substr(0, dot);
     std::string_view extension = dot == std::string_view::npos ? "" : file_name.substr(dot);
@@ -235,12 +240,16 @@ static void print_name_line(const report &r, std::size_t index)
 
 static side_outcome report_side(const report &r, const std::uint8_t *side, std::size_t index)
 {
-    if (info_level != info_catalogue) print_header_text(r, side);
+    if (info_level != info_catalogue)
+        print_header_text(r, side);
     if (crc_output) {
         side_outcome checked = check_blocks(r, side);
-        if (checked != side_printed) return checked;
-        if (info_level != info_extra) print_catalogue_prefix(r, side, index);
-        if (!walk_files(r, side)) return image_ended;
+        if (checked != side_printed)
+            return checked;
+        if (info_level != info_extra)
+            print_catalogue_prefix(r, side, index);
+        if (!walk_files(r, side))
+            return image_ended;
     }
     print_name_line(r, index);
     return side_printed;
@@ -271,7 +280,8 @@ static bool load_image(const report &r, image_buffer *image)
 // in front of it and so cannot start a side; the search begins at the second byte.
 static const std::uint8_t *find_first_side(const std::uint8_t *begin, const std::uint8_t *end)
 {
-    if (begin == end) return nullptr;
+    if (begin == end)
+        return nullptr;
     const std::uint8_t *match = find_signature(begin + 1, signature_text, end);
     return match != nullptr ? match - 1 : nullptr;
 }
@@ -286,9 +296,11 @@ static void report_image(report *r, const std::uint8_t *begin, const std::uint8_
     r->end = end;
     r->side_count = bytes_left(first, r->end) / side_size;
     for (std::size_t i = 1; i <= r->side_count; i++) {
-        if (report_side(*r, first + (i - 1) * side_size, i) == image_ended) return;
+        if (report_side(*r, first + (i - 1) * side_size, i) == image_ended)
+            return;
     }
-    if (info_level == info_extra) std::fputs("\n\n", r->out);
+    if (info_level == info_extra)
+        std::fputs("\n\n", r->out);
 }
 
 static report new_report(std::FILE *out, const char *file_name, const char *dir)
@@ -307,7 +319,8 @@ void side_report_to(std::FILE *out, const char *file_name, const char *dir)
 {
     report r = new_report(out, file_name, dir);
     image_buffer image;
-    if (load_image(r, &image)) side_report_bytes(out, file_name, dir, image.begin(), image.size);
+    if (load_image(r, &image))
+        side_report_bytes(out, file_name, dir, image.begin(), image.size);
 }
 
 void side_report(const char *file_name, const char *dir)

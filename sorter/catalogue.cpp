@@ -9,8 +9,7 @@
 cat_entry catalogue[catalogue_capacity];
 std::int32_t row_count = 0;
 
-namespace
-{
+namespace {
 
 constexpr char catalogue_file_name[] = "ingredients.dat";
 constexpr char field_delimiter = ';';
@@ -21,12 +20,15 @@ constexpr std::size_t game_code_chars = 4;
 // the file in binary mode and do this ourselves so that every platform reads it alike.
 int text_getc(text_stream *in)
 {
-    if (in->ended) return EOF;
+    if (in->ended)
+        return EOF;
     int c = std::fgetc(in->file);
     if (c == '\r') {
         int next = std::fgetc(in->file);
-        if (next == '\n') return '\n';
-        if (next != EOF) std::ungetc(next, in->file);
+        if (next == '\n')
+            return '\n';
+        if (next != EOF)
+            std::ungetc(next, in->file);
         return '\r';
     }
     if (c == EOF || c == end_of_file_byte) {
@@ -41,8 +43,10 @@ bool discard_rest_of_line(text_stream *in)
 {
     for (;;) {
         int c = text_getc(in);
-        if (c == '\n') return true;
-        if (c == EOF) return false;
+        if (c == '\n')
+            return true;
+        if (c == EOF)
+            return false;
     }
 }
 
@@ -60,9 +64,12 @@ bool is_space(int c)
 
 int hex_digit_value(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -72,7 +79,8 @@ const char *skip_space_and_sign(const char *s, bool *negative)
     while (is_space(static_cast<unsigned char>(*s)))
         s++;
     *negative = *s == '-';
-    if (*s == '+' || *s == '-') s++;
+    if (*s == '+' || *s == '-')
+        s++;
     return s;
 }
 
@@ -84,7 +92,8 @@ std::int8_t parse_small_number(const char *s)
     std::uint32_t value = 0;
     for (; *s >= '0' && *s <= '9'; s++)
         value = value * 10u + static_cast<std::uint32_t>(*s - '0');
-    if (negative) value = 0u - value;
+    if (negative)
+        value = 0u - value;
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(value & 0xFFu));
 }
 
@@ -93,7 +102,8 @@ std::uint32_t parse_crc(const char *s)
 {
     bool negative = false;
     s = skip_space_and_sign(s, &negative);
-    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s += 2;
+    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        s += 2;
     std::uint64_t value = 0;
     bool overflow = false;
     for (int d = hex_digit_value(*s); d >= 0; d = hex_digit_value(*++s)) {
@@ -103,7 +113,8 @@ std::uint32_t parse_crc(const char *s)
             value = 0xFFFFFFFFu; // keep consuming digits without growing further
         }
     }
-    if (overflow) return 0xFFFFFFFFu;
+    if (overflow)
+        return 0xFFFFFFFFu;
     auto result = static_cast<std::uint32_t>(value);
     return negative ? 0u - result : result;
 }
@@ -121,7 +132,8 @@ void read_text_field(text_stream *in, char *dest, std::size_t size)
     char field[field_max + 2];
     fstrtok(in, field_delimiter, field, field_max);
     std::size_t len = std::strlen(field);
-    if (len >= size) len = size - 1;
+    if (len >= size)
+        len = size - 1;
     std::memcpy(dest, field, len);
     dest[len] = '\0';
 }
@@ -176,7 +188,8 @@ std::size_t fstrtok(text_stream *in, char delim, char *buf, std::size_t max)
     std::size_t n = 0;
     for (;;) {
         int c = text_getc(in);
-        if (c == static_cast<unsigned char>(delim) || c == '\n') break;
+        if (c == static_cast<unsigned char>(delim) || c == '\n')
+            break;
         if (c == EOF) {
             buf[n] = '\0';
             return 0;
@@ -195,10 +208,12 @@ std::size_t fstrtok(text_stream *in, char delim, char *buf, std::size_t max)
 
 int load_catalogue()
 {
-    if (row_count != 0) return row_count;
+    if (row_count != 0)
+        return row_count;
     // Binary on every platform: text_getc does the text-mode translation itself.
     std::FILE *f = std::fopen(catalogue_file_name, "rb");
-    if (f == nullptr) return 0;
+    if (f == nullptr)
+        return 0;
     text_stream in{f, false};
     int k = 1;
     for (;;) {
@@ -224,7 +239,8 @@ int load_catalogue()
 
 void release_catalogue()
 {
-    if (row_count < 2) return;
+    if (row_count < 2)
+        return;
     for (int i = row_count - 1; i >= 1; i--)
         catalogue[i].crcs = std::vector<std::uint32_t>();
 }

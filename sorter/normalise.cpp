@@ -22,10 +22,12 @@ static bool write_sides(std::FILE *f, const image_job *job, std::size_t from, st
     std::size_t want = count * fds::side_size;
     std::size_t have = job->image.size > from ? job->image.size - from : 0;
     std::size_t piece = have < want ? have : want;
-    if (piece > 0 && std::fwrite(job->image.begin() + from, 1, piece, f) != piece) return false;
+    if (piece > 0 && std::fwrite(job->image.begin() + from, 1, piece, f) != piece)
+        return false;
     for (std::size_t left = want - piece; left > 0;) {
         std::size_t n = left < zero_chunk ? left : zero_chunk;
-        if (std::fwrite(zeros, 1, n, f) != n) return false;
+        if (std::fwrite(zeros, 1, n, f) != n)
+            return false;
         left -= n;
     }
     return true;
@@ -55,7 +57,8 @@ static bool make_new_path(image_job *job)
     std::size_t stem =
         dot != nullptr ? static_cast<std::size_t>(dot - job->path) : std::strlen(job->path);
     static constexpr char fds_ext[] = ".fds";
-    if (stem + sizeof fds_ext > sizeof job->new_path) return false;
+    if (stem + sizeof fds_ext > sizeof job->new_path)
+        return false;
     std::memcpy(job->new_path, job->path, stem);
     std::memcpy(job->new_path + stem, fds_ext, sizeof fds_ext);
     return true;
@@ -66,7 +69,8 @@ static bool write_normalised(image_job *job, std::FILE *f)
 {
     int sides = job->entry != 0 ? job->retained : job->sides;
     bool header_ok = (job->options & opt_no_fwnes_header) != 0 || write_fwnes_header(f, sides);
-    if (!header_ok) job->outcome |= outcome_header_write_failed;
+    if (!header_ok)
+        job->outcome |= outcome_header_write_failed;
     bool data_ok =
         header_ok && write_sides(f, job, job->first_side, static_cast<std::size_t>(sides));
     return finish_file(f) && data_ok;
@@ -154,7 +158,8 @@ static bool back_up(image_job *job)
 
 bool rewrite_image(image_job *job)
 {
-    if (!make_new_path(job) || (!job->tmp_name && !back_up(job))) return false;
+    if (!make_new_path(job) || (!job->tmp_name && !back_up(job)))
+        return false;
     bool over_original = job->tmp_name && std::strcmp(job->new_path, job->path) == 0;
     // Without a backup the split-off sides must be safe before the file is overwritten.
     if (over_original && job->entry != 0 && !split_surplus(job)) {
@@ -162,7 +167,8 @@ bool rewrite_image(image_job *job)
         return false;
     }
     if (over_original) {
-        if (!rewrite_over_original(job)) return false;
+        if (!rewrite_over_original(job))
+            return false;
     } else if (!write_new_file(job)) {
         return false;
     }
@@ -178,7 +184,8 @@ bool split_surplus(image_job *job)
 {
     job->split_done = true;
     int surplus = job->sides - job->retained;
-    if (surplus <= 0) return true;
+    if (surplus <= 0)
+        return true;
     job->outcome |= outcome_split;
     char name[32];
     std::FILE *f = open_temp_image(name);

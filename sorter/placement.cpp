@@ -27,7 +27,8 @@ static const char *file_part(const char *path)
 static bool append(char *buf, std::size_t size, const char *text, std::size_t len)
 {
     std::size_t used = std::strlen(buf);
-    if (len >= size - used) return false;
+    if (len >= size - used)
+        return false;
     std::memcpy(buf + used, text, len);
     buf[used + len] = '\0';
     return true;
@@ -69,7 +70,8 @@ static bool keep_source_extension(const char *source, char (&target)[target_size
     char kept[target_size];
     std::memcpy(kept, target, static_cast<std::size_t>(target_dot - target) + 1);
     kept[target_dot - target] = '\0';
-    if (!append(kept, sizeof kept, source_dot)) return false;
+    if (!append(kept, sizeof kept, source_dot))
+        return false;
     std::memcpy(target, kept, std::strlen(kept) + 1);
     return true;
 }
@@ -83,7 +85,8 @@ static bool start_target(const char *path, const char *subdir, char *target, std
     const char sep[2] = {plat_sep, '\0'};
     bool fits = name != path ? append(target, size, path, static_cast<std::size_t>(name - path))
                              : append(target, size, ".") && append(target, size, sep);
-    if (fits && subdir != nullptr) fits = append(target, size, subdir) && append(target, size, sep);
+    if (fits && subdir != nullptr)
+        fits = append(target, size, subdir) && append(target, size, sep);
     return fits;
 }
 
@@ -105,7 +108,8 @@ static int move_numbered(const char *path, char *target)
     std::size_t last = std::strlen(target) - 1;
     for (char digit = '0'; digit <= '9'; digit++) {
         target[last] = digit;
-        if (plat_move_noreplace(path, target) == 0) return 0;
+        if (plat_move_noreplace(path, target) == 0)
+            return 0;
     }
     return move_failed;
 }
@@ -113,14 +117,18 @@ static int move_numbered(const char *path, char *target)
 int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name, bool numbered,
                           bool keep_ext, char *landed, std::size_t landed_size)
 {
-    if (path == nullptr || std::strlen(path) >= path_limit) return move_failed;
+    if (path == nullptr || std::strlen(path) >= path_limit)
+        return move_failed;
     const char *name = new_name != nullptr ? new_name : file_part(path);
-    if (!is_single_name(name)) return move_failed;
+    if (!is_single_name(name))
+        return move_failed;
     char target[target_size];
     if (!start_target(path, subdir, target, sizeof target) || !append(target, sizeof target, name))
         return move_failed;
-    if (keep_ext && !keep_source_extension(path, target)) return move_failed;
-    if (subdir != nullptr && !ensure_directory_of(target)) return move_failed;
+    if (keep_ext && !keep_source_extension(path, target))
+        return move_failed;
+    if (subdir != nullptr && !ensure_directory_of(target))
+        return move_failed;
     if (plat_move_noreplace(path, target) != 0 && (!numbered || move_numbered(path, target) != 0))
         return move_failed;
     if (landed != nullptr && landed_size > 0) {
@@ -146,17 +154,20 @@ static void temp_name(char *buf, std::size_t size, int n)
 std::FILE *open_temp_image(char *name_out)
 {
     int n = temp_counter;
-    if (n > temp_wrap_above || n < 0) n = 1;
+    if (n > temp_wrap_above || n < 0)
+        n = 1;
     temp_counter = n + 1;
     char name[32];
     temp_name(name, sizeof name, n);
     while (plat_entry_exists(name)) {
         n = temp_counter;
         temp_counter = n + 1;
-        if (temp_counter > temp_number_max) return nullptr;
+        if (temp_counter > temp_number_max)
+            return nullptr;
         temp_name(name, sizeof name, n);
     }
     std::FILE *f = plat_create_new(name);
-    if (f != nullptr && name_out != nullptr) std::memcpy(name_out, name, std::strlen(name) + 1);
+    if (f != nullptr && name_out != nullptr)
+        std::memcpy(name_out, name, std::strlen(name) + 1);
     return f;
 }

@@ -24,7 +24,8 @@ static constexpr char in_place_prefix[] = "tmp";
 void job_describe(image_job *job, const char *format, ...)
 {
     std::size_t used = std::strlen(job->what);
-    if (used + 3 >= sizeof job->what) return;
+    if (used + 3 >= sizeof job->what)
+        return;
     if (used > 0) {
         std::memcpy(job->what + used, "; ", 3);
         used += 2;
@@ -40,8 +41,10 @@ static bool build_path(image_job *job, const char *name, const char *dir)
 {
     std::size_t dir_len = dir != nullptr ? std::strlen(dir) : 0;
     std::size_t name_len = std::strlen(name);
-    if (dir_len + name_len >= sizeof job->path) return false;
-    if (dir_len > 0) std::memcpy(job->path, dir, dir_len);
+    if (dir_len + name_len >= sizeof job->path)
+        return false;
+    if (dir_len > 0)
+        std::memcpy(job->path, dir, dir_len);
     std::memcpy(job->path + dir_len, name, name_len + 1);
     return true;
 }
@@ -101,7 +104,8 @@ static void check_size(image_job *job)
 {
     std::size_t size = job->image.size;
     std::size_t header = (job->options & opt_no_fwnes_header) != 0 ? 0 : fds::fwnes_header_size;
-    if (size < header || (size - header) % fds::side_size != 0) job->reasons |= reason_size;
+    if (size < header || (size - header) % fds::side_size != 0)
+        job->reasons |= reason_size;
 }
 
 // Steps 8 and 9: the catalogue entry and the sides that stay in the image. An entry whose
@@ -115,10 +119,13 @@ static void identify(image_job *job)
         return;
     }
     const cat_entry &e = catalogue[job->entry];
-    if (e.side_count < job->sides) job->reasons |= reason_size;
-    if (e.side_index != 1 && job->sides > 1) job->reasons |= reason_later_side;
+    if (e.side_count < job->sides)
+        job->reasons |= reason_size;
+    if (e.side_index != 1 && job->sides > 1)
+        job->reasons |= reason_later_side;
     int retained = e.side_index == 1 ? e.side_count : 1;
-    if (retained < 1) retained = 1;
+    if (retained < 1)
+        retained = 1;
     job->retained = retained > job->sides ? job->sides : retained;
 }
 
@@ -147,12 +154,14 @@ static bool read_image(image_job *job, const char *name, const char *dir)
 static void normalise_and_place(image_job *job)
 {
     if (job->reasons != 0) {
-        if (!rewrite_image(job)) return;
+        if (!rewrite_image(job))
+            return;
         if (job->entry == 0) {
             job_describe(job, "not identified; normalised image left in place");
             return;
         }
-        if (!job->split_done) split_surplus(job);
+        if (!job->split_done)
+            split_surplus(job);
     } else if (job->entry == 0) {
         job_describe(job, "not identified; left unchanged");
         return;

@@ -27,7 +27,7 @@ struct image_job {
     char bak_path[landed_buffer_size] = "";   // the original in bak, once moved there
     image_buffer image;
     std::size_t first_side = 0; // offset of the first side in the file
-    int sides = 0;                      // counted sides (H)
+    int sides = 0;              // counted sides (H)
     layout_class layout = layout_other;
     unsigned reasons = 0;
     int entry = 0;    // the matched catalogue entry (E), 0 for none

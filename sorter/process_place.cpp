@@ -27,7 +27,8 @@ static bool tagged_name(int entry, char *name, std::size_t size)
     bool fits = true;
     for (int i = 1; i <= e.side_count; i++) {
         int side_entry = entry + i - 1;
-        if (side_entry >= row_count || side_entry >= catalogue_capacity) break;
+        if (side_entry >= row_count || side_entry >= catalogue_capacity)
+            break;
         cat_entry &s = catalogue[side_entry];
         if (s.mismatch_crc != 0) {
             fits = fits && add_mismatch_tag(name, size, i, s.mismatch_crc);

@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 constexpr int mode_games_window = 1;
 constexpr unsigned few_missing = 10;
@@ -24,7 +23,8 @@ bool has_side_tag(const char *name)
 {
     const char *open = std::strrchr(name, '(');
     // The tag is "(", a digit, "o", a digit, ")": four characters after the parenthesis.
-    if (open == nullptr || std::strlen(open) < 5) return false;
+    if (open == nullptr || std::strlen(open) < 5)
+        return false;
     return open[2] == 'o' && open[4] == ')';
 }
 
@@ -39,7 +39,8 @@ void write_missing_report(int mode)
     }
     // Text mode: the platform's line ends.
     std::FILE *f = std::fopen("miss.txt", "w");
-    if (f == nullptr) return;
+    if (f == nullptr)
+        return;
     unsigned missing = 0;
     for (int i = 1; i < row_count && i < catalogue_capacity; i++) {
         if (is_missing(catalogue[i])) {

@@ -21,10 +21,14 @@ static constexpr char fds_pattern[] = "*.fds";
 unsigned read_options()
 {
     unsigned options = opt_scan;
-    if (ui_is_checked(IDC_ZERO_SAVE)) options |= opt_zero_save_game;
-    if (ui_is_checked(IDC_ZERO_UNUSED)) options |= opt_zero_unused;
-    if (ui_is_checked(IDC_NO_HEADER)) options |= opt_no_fwnes_header;
-    if (ui_is_checked(IDC_CONVERT_FAM)) options |= opt_convert_fam;
+    if (ui_is_checked(IDC_ZERO_SAVE))
+        options |= opt_zero_save_game;
+    if (ui_is_checked(IDC_ZERO_UNUSED))
+        options |= opt_zero_unused;
+    if (ui_is_checked(IDC_NO_HEADER))
+        options |= opt_no_fwnes_header;
+    if (ui_is_checked(IDC_CONVERT_FAM))
+        options |= opt_convert_fam;
     return options;
 }
 
@@ -32,9 +36,11 @@ void walk_directory(const char *dir, file_step step, const char *pattern, unsign
 {
     plat_entry entry;
     plat_search *search = plat_find_first(dir, pattern, &entry);
-    if (search == nullptr) return;
+    if (search == nullptr)
+        return;
     do {
-        if (entry.name[0] != '.' && entry.plain_file) step(entry.name, dir, options);
+        if (entry.name[0] != '.' && entry.plain_file)
+            step(entry.name, dir, options);
     } while (plat_find_next(search, &entry));
     plat_find_close(search);
 }
@@ -65,7 +71,8 @@ int run()
     unsigned options = read_options();
     char dir[directory_size];
     read_directory(dir);
-    if (options == 0) return 0;
+    if (options == 0)
+        return 0;
     crc_build_table();
     int rows = load_catalogue();
     if (rows == 0) {

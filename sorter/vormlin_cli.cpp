@@ -55,7 +55,8 @@ static bool help_asked = false;
 void ui_message(bool, const char *text, const char *caption)
 {
     std::string line = std::string(caption) + ": " + text;
-    if (line.empty() || line.back() != '\n') line += '\n';
+    if (line.empty() || line.back() != '\n')
+        line += '\n';
     std::fflush(stdout);
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
@@ -64,14 +65,16 @@ void ui_message(bool, const char *text, const char *caption)
 bool ui_is_checked(int control_id)
 {
     for (int id : checked_boxes) {
-        if (id == control_id) return true;
+        if (id == control_id)
+            return true;
     }
     return false;
 }
 
 void ui_directory_text(char *buf, std::size_t size)
 {
-    if (size == 0) return;
+    if (size == 0)
+        return;
     std::size_t n = std::min(size - 1, directory_field.size());
     std::memcpy(buf, directory_field.data(), n);
     buf[n] = '\0';
@@ -85,7 +88,8 @@ void ui_set_version_label(const char *text)
 
 void ui_file_done(const char *path, unsigned, const char *what)
 {
-    if (!verbose) return;
+    if (!verbose)
+        return;
     std::printf("%s: %s\n", path, what);
     std::fflush(stdout);
 }
@@ -110,13 +114,16 @@ static bool parse_option(const char *arg)
             return true;
         }
     }
-    if (arg[1] == '-' || arg[1] == '\0') return false;
+    if (arg[1] == '-' || arg[1] == '\0')
+        return false;
     for (const char *c = arg + 1; *c != '\0'; c++) {
         const cli_option *found = nullptr;
         for (const cli_option &o : cli_options) {
-            if (o.short_name == *c) found = &o;
+            if (o.short_name == *c)
+                found = &o;
         }
-        if (found == nullptr) return false;
+        if (found == nullptr)
+            return false;
         apply_option(*found);
     }
     return true;
@@ -137,7 +144,8 @@ static int parse_arguments(int argc, char **argv, std::vector<std::string> *dirs
         if (!options_end && std::strcmp(arg, "--") == 0) {
             options_end = true;
         } else if (!options_end && arg[0] == '-' && arg[1] != '\0') {
-            if (!parse_option(arg)) return usage_error("unknown option", arg);
+            if (!parse_option(arg))
+                return usage_error("unknown option", arg);
         } else if (arg[0] == '\0') {
             return usage_error("empty directory name", arg);
         } else if (std::strlen(arg) > directory_max) {
@@ -154,15 +162,18 @@ int main(int argc, char **argv)
     plat_init();
     std::vector<std::string> dirs;
     int status = parse_arguments(argc, argv, &dirs);
-    if (status != 0) return status;
+    if (status != 0)
+        return status;
     if (help_asked) {
         std::fputs(usage_text, stdout);
         return 0;
     }
-    if (dirs.empty()) dirs.emplace_back(".");
+    if (dirs.empty())
+        dirs.emplace_back(".");
     for (const std::string &dir : dirs) {
         directory_field = dir;
-        if (run() != 0) status = 1;
+        if (run() != 0)
+            status = 1;
     }
     release_catalogue();
     return status;

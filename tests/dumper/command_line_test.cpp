@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 struct option_case {
     std::vector<const char *> args; // after the program name

@@ -5,8 +5,7 @@
 
 #include <string>
 
-namespace
-{
+namespace {
 
 TEST(MakerTable, HasFiftySixRowsInStrictlyAscendingCodeOrder)
 {
@@ -50,7 +49,8 @@ TEST(MakerName, UnknownCodesAreExactlyThoseWithoutARow)
 {
     int unknown = 0;
     for (unsigned code = 0; code < 256; code++) {
-        if (std::string(maker_name(static_cast<std::uint8_t>(code))) == "Unknown") unknown++;
+        if (std::string(maker_name(static_cast<std::uint8_t>(code))) == "Unknown")
+            unknown++;
     }
     EXPECT_EQ(unknown, 256 - 56);
 }

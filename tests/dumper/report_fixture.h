@@ -65,7 +65,8 @@ struct ReportTest : ::testing::Test {
     {
         std::FILE *out = std::tmpfile();
         EXPECT_NE(out, nullptr);
-        if (out == nullptr) return "";
+        if (out == nullptr)
+            return "";
         side_report_to(out, name.c_str(), in_dir.empty() ? nullptr : in_dir.c_str());
         std::rewind(out);
         std::string text;

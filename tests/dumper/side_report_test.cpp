@@ -4,8 +4,7 @@
 
 #include <string>
 
-namespace
-{
+namespace {
 
 TEST(ImageName, InsertsTheSideTagBeforeTheLastDot)
 {

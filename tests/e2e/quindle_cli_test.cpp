@@ -3,8 +3,7 @@
 
 #include <sys/stat.h>
 
-namespace
-{
+namespace {
 
 const std::string usage = "\nFDS data dumping utility.\n"
                           "---------------------------------------------------------------\n"

@@ -1,8 +1,7 @@
 // The dumper's report lines and messages on generated images, compared byte for byte.
 #include "quindle_images.h"
 
-namespace
-{
+namespace {
 
 TEST_F(QuindleTest, ASideWithoutFilesGivesFileCount00AndTheNameDirectly)
 {

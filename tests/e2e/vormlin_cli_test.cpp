@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <map>
 
-namespace
-{
+namespace {
 
 using namespace vormlin_e2e;
 using tree = std::map<std::string, bytes>;
@@ -19,8 +18,7 @@ std::string without_cr(std::string text)
     return text;
 }
 
-class VormlinCli : public ::testing::Test
-{
+class VormlinCli : public ::testing::Test {
   protected:
     void SetUp() override
     {

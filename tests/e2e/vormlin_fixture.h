@@ -10,8 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace vormlin_e2e
-{
+namespace vormlin_e2e {
 
 inline gen_side side_of(std::uint32_t seed, int files = 3)
 {
@@ -71,14 +70,16 @@ inline bool write_catalogue(const std::string &work,
     std::string quindle = QUINDLE_PATH;
     std::string dir = make_scratch_dir("known");
     for (const auto &k : known) {
-        if (!write_file_bytes(dir + "/" + k.first, image_of(k.second, true))) return false;
+        if (!write_file_bytes(dir + "/" + k.first, image_of(k.second, true)))
+            return false;
         for (std::size_t i = 0; i < k.second.size(); i++)
             text += catalogue_line(k.second[i], static_cast<int>(i + 1),
                                    static_cast<int>(k.second.size()), k.first);
     }
     if (!quindle.empty()) {
         run_result r = run_program({quindle, "*"}, dir);
-        if (r.status != 0) return false;
+        if (r.status != 0)
+            return false;
         text = r.out;
     }
     remove_tree(dir);

@@ -18,7 +18,8 @@ void reset_catalogue_for_tests()
 int add_catalogue_entry(const std::string &name, int side_index, int side_count,
                         const std::vector<std::uint32_t> &crcs, int listed)
 {
-    if (row_count < 1) row_count = 1;
+    if (row_count < 1)
+        row_count = 1;
     cat_entry &e = catalogue[row_count];
     e = cat_entry{};
     std::memcpy(e.game_code, "TEST", 5);
@@ -35,13 +36,16 @@ scratch_cwd::scratch_cwd(const std::string &tag)
     : dir(make_scratch_dir(tag)), previous(std::filesystem::current_path().string())
 {
     std::error_code failed;
-    if (!dir.empty()) std::filesystem::current_path(dir, failed);
-    if (failed) dir.clear();
+    if (!dir.empty())
+        std::filesystem::current_path(dir, failed);
+    if (failed)
+        dir.clear();
 }
 
 scratch_cwd::~scratch_cwd()
 {
     std::error_code ignored;
     std::filesystem::current_path(previous, ignored);
-    if (!dir.empty()) remove_tree(dir);
+    if (!dir.empty())
+        remove_tree(dir);
 }

@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <string>
 
-namespace
-{
+namespace {
 
 // A stream over the given bytes, read back from a temporary file.
 struct stream_over {
@@ -26,7 +25,8 @@ struct stream_over {
     }
     ~stream_over()
     {
-        if (in.file != nullptr) std::fclose(in.file);
+        if (in.file != nullptr)
+            std::fclose(in.file);
     }
     std::string next(std::size_t *count, std::size_t max = 80)
     {

@@ -10,8 +10,7 @@
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 
 constexpr unsigned zero_unused = 0x08;
 
@@ -365,7 +364,8 @@ TEST_F(TwoSides, EveryTruncationIsHandledWithinTheData)
          {std::size_t(0), std::size_t(58), std::size_t(75), end_a, std::size_t(65500),
           std::size_t(65500 + 58), end_b, std::size_t(131000)}) {
         for (std::size_t len = centre >= 40 ? centre - 40 : 0; len <= centre + 40; len++)
-            if (len <= whole.size()) lengths.push_back(len);
+            if (len <= whole.size())
+                lengths.push_back(len);
     }
     for (std::size_t len : lengths) {
         // An exactly sized copy, so that any read past the end is caught by the sanitizer.

@@ -9,8 +9,7 @@
 #include <filesystem>
 #include <string>
 
-namespace
-{
+namespace {
 
 bool make_dir(const char *path)
 {
@@ -21,8 +20,7 @@ bool make_dir(const char *path)
 const bytes payload_a = {'A', 1, 2, 3};
 const bytes payload_b = {'B', 9, 8};
 
-class PlacementTest : public ::testing::Test
-{
+class PlacementTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_FALSE(cwd.dir.empty()); }
     scratch_cwd cwd{"placement"};
@@ -132,7 +130,8 @@ TEST_F(PlacementTest, ASourcePathOf260CharactersIsRefused)
 
 std::string temp_name_of(std::FILE *f, const char *name)
 {
-    if (f == nullptr) return "(none)";
+    if (f == nullptr)
+        return "(none)";
     std::fclose(f);
     return name;
 }

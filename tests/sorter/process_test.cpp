@@ -16,8 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 using tree = std::map<std::string, bytes>;
 
@@ -63,8 +62,7 @@ bytes side_bytes(const gen_side &s)
     return gen_side_bytes(s);
 }
 
-class ProcessTest : public ::testing::Test
-{
+class ProcessTest : public ::testing::Test {
   protected:
     void SetUp() override
     {

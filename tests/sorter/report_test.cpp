@@ -10,8 +10,7 @@
 
 #include <string>
 
-namespace
-{
+namespace {
 
 TEST(SideTag, IsAnOTwoAndAParenthesisFourCharactersAfterTheLastOpening)
 {

@@ -10,11 +10,9 @@
 
 #include <filesystem>
 
-namespace
-{
+namespace {
 
-class RunTest : public ::testing::Test
-{
+class RunTest : public ::testing::Test {
   protected:
     void SetUp() override
     {

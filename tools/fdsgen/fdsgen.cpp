@@ -2,8 +2,8 @@
 // the generator must not share constants with the code it tests.
 #include "fdsgen.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 gen_file gen_make_file(std::uint8_t number, const std::string &name, std::size_t size,
@@ -44,8 +44,8 @@ gen_side gen_make_side(const std::string &game_code, std::uint8_t side_number, i
 
 static void put_file(bytes *out, const gen_file &f)
 {
-    std::size_t size = f.size_override >= 0 ? static_cast<std::size_t>(f.size_override)
-                                             : f.data.size();
+    std::size_t size =
+        f.size_override >= 0 ? static_cast<std::size_t>(f.size_override) : f.data.size();
     out->push_back(f.header_code);
     out->push_back(f.number);
     out->push_back(f.id);
@@ -65,12 +65,10 @@ bytes gen_side_bytes(const gen_side &side)
     bytes out;
     out.push_back(side.info_code);
     for (std::size_t i = 0; i < 14; i++)
-        out.push_back(i < side.signature.size() ? static_cast<std::uint8_t>(side.signature[i])
-                                                : 0);
+        out.push_back(i < side.signature.size() ? static_cast<std::uint8_t>(side.signature[i]) : 0);
     out.push_back(side.maker);
     for (std::size_t i = 0; i < 4; i++)
-        out.push_back(i < side.game_code.size() ? static_cast<std::uint8_t>(side.game_code[i])
-                                                : 0);
+        out.push_back(i < side.game_code.size() ? static_cast<std::uint8_t>(side.game_code[i]) : 0);
     out.push_back(side.version);
     out.push_back(side.side_number);
     out.resize(31, 0);
@@ -81,8 +79,8 @@ bytes gen_side_bytes(const gen_side &side)
     out.insert(out.end(), side.created, side.created + 3);
     out.resize(56, 0);
     out.push_back(side.amount_code);
-    int declared = side.declared_override >= 0 ? side.declared_override
-                                               : static_cast<int>(side.files.size());
+    int declared =
+        side.declared_override >= 0 ? side.declared_override : static_cast<int>(side.files.size());
     out.push_back(static_cast<std::uint8_t>(declared));
     for (const gen_file &f : side.files)
         put_file(&out, f);

@@ -13,11 +13,11 @@ using bytes = std::vector<std::uint8_t>;
 struct gen_file {
     std::uint8_t number = 0;
     std::uint8_t id = 0;
-    std::string name = "FILE";  // up to 8 characters, padded with blanks
+    std::string name = "FILE"; // up to 8 characters, padded with blanks
     std::uint16_t load_address = 0x6000;
-    std::uint8_t kind = 0;      // 0 PRG, 1 CHR, 2 SND, others as numbers
+    std::uint8_t kind = 0; // 0 PRG, 1 CHR, 2 SND, others as numbers
     bytes data;
-    int size_override = -1;     // >= 0: header claims this size instead of data.size()
+    int size_override = -1; // >= 0: header claims this size instead of data.size()
     std::uint8_t header_code = 3;
     std::uint8_t data_code = 4;
 };
@@ -31,12 +31,12 @@ struct gen_side {
     std::uint8_t side_number = 0;
     std::uint8_t permit[3] = {0x61, 0x02, 0x21}; // BCD year (from 1925), month, day
     std::uint8_t created[3] = {0x61, 0x02, 0x21};
-    bool info_valid = true;                      // writes the 0x49 0x61 markers
+    bool info_valid = true; // writes the 0x49 0x61 markers
     std::uint8_t amount_code = 2;
-    int declared_override = -1;                  // >= 0: file amount block claims this many
-    std::vector<gen_file> files;                 // declared files, in order
-    std::vector<gen_file> undeclared;            // further header/data pairs behind them
-    std::uint8_t filler = 0;                     // byte filling the rest of the side
+    int declared_override = -1;       // >= 0: file amount block claims this many
+    std::vector<gen_file> files;      // declared files, in order
+    std::vector<gen_file> undeclared; // further header/data pairs behind them
+    std::uint8_t filler = 0;          // byte filling the rest of the side
 };
 
 struct gen_image {
