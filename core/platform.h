@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 // Called first thing in each program's main. POSIX: ignores SIGXFSZ, so that a write beyond
 // the file-size limit fails with an error the caller sees (and handles) instead of killing
@@ -62,3 +63,19 @@ std::FILE *plat_open_for_reading(const char *path);
 
 // Removes a file that this program has just created itself. 0 on success.
 int plat_remove_own_file(const char *path);
+
+// Creates the file at path for writing text with the platform's line ends, emptying it when
+// it exists; nullptr when that fails.
+std::FILE *plat_create_text(const char *path);
+
+// Planning, for a preview: while it is on, the functions above change nothing on disk. Each
+// change they would make is recorded in memory instead, and every later search, existence
+// test and read answers from that planned state, so that a run sees its own earlier moves
+// and reads back the files it has written (into memory). Writes are taken to succeed; the
+// other failures (a name taken, a missing or read-only directory) are predicted. 0 when
+// planning has started; nonzero when this platform cannot plan (Win32).
+int plat_plan_begin();
+// Ends planning and forgets the plan.
+void plat_plan_end();
+// The bytes the plan has written to the file at path; false when it holds none there.
+bool plat_planned_bytes(const char *path, std::string *out);

@@ -169,3 +169,24 @@ int plat_replace_file(const char *from, const char *to)
         return -1;
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
 }
+
+// Text mode: the C library writes every line feed as carriage return and line feed.
+std::FILE *plat_create_text(const char *path)
+{
+    return fits_max_path(path) ? std::fopen(path, "w") : nullptr;
+}
+
+// Previews are a feature of the command line, which Windows does not have: no planning here.
+int plat_plan_begin()
+{
+    return -1;
+}
+
+void plat_plan_end()
+{
+}
+
+bool plat_planned_bytes(const char *, std::string *)
+{
+    return false;
+}

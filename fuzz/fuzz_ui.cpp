@@ -27,8 +27,8 @@ void ui_set_version_label(const char *text)
     (void)std::strlen(text);
 }
 
-void ui_file_done(const char *path, unsigned, const char *what)
+void ui_file_done(const file_report *report)
 {
-    (void)std::strlen(path);
-    (void)std::strlen(what);
+    (void)std::strlen(report->path);
+    (void)std::strlen(report->what);
 }

@@ -14,6 +14,28 @@
 
 static constexpr std::size_t zero_chunk = 4096;
 
+static constexpr struct {
+    unsigned bit;
+    const char *words;
+} reason_words[] = {
+    {reason_header_count, "header side count"},
+    {reason_size, "size"},
+    {reason_later_side, "later side first"},
+};
+
+// The rewrite reasons in words, joined by ", ".
+static void reasons_in_words(unsigned reasons, char *buf, std::size_t size)
+{
+    std::size_t used = 0;
+    buf[0] = '\0';
+    for (const auto &r : reason_words) {
+        if ((reasons & r.bit) == 0 || used >= size)
+            continue;
+        int n = std::snprintf(buf + used, size - used, "%s%s", used > 0 ? ", " : "", r.words);
+        used += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+}
+
 // Writes count sides of the image from the file offset from; the bytes the file lacks are
 // written as zeros. True when every byte was accepted.
 static bool write_sides(std::FILE *f, const image_job *job, std::size_t from, std::size_t count)
@@ -173,10 +195,12 @@ bool rewrite_image(image_job *job)
         return false;
     }
     job->rewritten = true;
+    char reasons[64];
+    reasons_in_words(job->reasons, reasons, sizeof reasons);
     if (job->bak_path[0] != '\0')
-        job_describe(job, "normalised (original in %s)", job->bak_path);
+        job_describe(job, "normalised for %s (original in %s)", reasons, job->bak_path);
     else
-        job_describe(job, "normalised as %s", job->new_path);
+        job_describe(job, "normalised for %s as %s", reasons, job->new_path);
     return true;
 }
 
@@ -202,6 +226,7 @@ bool split_surplus(image_job *job)
         job_describe(job, "%d surplus side(s) could not be written to %s", surplus, name);
         return false;
     }
+    job->split_written = true;
     job_describe(job, "%d surplus side(s) split off into %s", surplus, name);
     return true;
 }

@@ -68,10 +68,14 @@ static void place_sideless(image_job *job)
     job->outcome = rom ? outcome_rom : outcome_bad;
     const char *subdir = rom ? "rom" : "bad";
     char landed[landed_buffer_size];
-    if (move_to_subdir_landed(job->path, subdir, nullptr, true, false, landed, sizeof landed) == 0)
-        job_describe(job, "no disk side; moved to %s", landed);
-    else
+    int moved =
+        move_to_subdir_landed(job->path, subdir, nullptr, true, false, landed, sizeof landed);
+    if (moved != 0) {
         job_describe(job, "no disk side; could not be moved into %s", subdir);
+        return;
+    }
+    job->fate = rom ? fate_rom : fate_bad;
+    job_describe(job, "no disk side; moved to %s", landed);
 }
 
 // Step 5.
@@ -157,12 +161,14 @@ static void normalise_and_place(image_job *job)
         if (!rewrite_image(job))
             return;
         if (job->entry == 0) {
+            job->fate = fate_unidentified;
             job_describe(job, "not identified; normalised image left in place");
             return;
         }
         if (!job->split_done)
             split_surplus(job);
     } else if (job->entry == 0) {
+        job->fate = fate_unidentified;
         job_describe(job, "not identified; left unchanged");
         return;
     }
@@ -187,6 +193,12 @@ unsigned process_image(const char *name, const char *dir, unsigned options)
             normalise_and_place(&job);
         }
     }
-    ui_file_done(job.path[0] != '\0' ? job.path : name, job.outcome, job.what);
+    file_report report = {job.path[0] != '\0' ? job.path : name,
+                          job.outcome,
+                          job.fate,
+                          job.rewritten,
+                          job.split_written,
+                          job.what};
+    ui_file_done(&report);
     return job.outcome;
 }

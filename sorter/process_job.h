@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image_file.h"
+#include "ui.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,9 +34,11 @@ struct image_job {
     int entry = 0;    // the matched catalogue entry (E), 0 for none
     int retained = 0; // sides that stay in the image (B)
     unsigned outcome = 0;
-    bool tmp_name = false;   // a "tmp" file: rewritten without a backup
-    bool rewritten = false;  // new_path holds the normalised image
-    bool split_done = false; // the surplus sides have been dealt with
+    bool tmp_name = false;      // a "tmp" file: rewritten without a backup
+    bool rewritten = false;     // new_path holds the normalised image
+    bool split_done = false;    // the surplus sides have been dealt with
+    bool split_written = false; // and written into a temporary image
+    file_fate fate = fate_failed;
     char what[what_buffer_size] = "";
 };
 

@@ -48,8 +48,11 @@ static void place_complete(image_job *job, const char *file, bool keep_ext)
         return;
     }
     char landed[landed_buffer_size];
-    if (move_to_subdir_landed(file, "ren", name, false, keep_ext, landed, sizeof landed) == 0 ||
-        move_to_subdir_landed(file, "dupes", name, true, keep_ext, landed, sizeof landed) == 0)
+    if (move_to_subdir_landed(file, "ren", name, false, keep_ext, landed, sizeof landed) == 0)
+        job->fate = fate_identified;
+    else if (move_to_subdir_landed(file, "dupes", name, true, keep_ext, landed, sizeof landed) == 0)
+        job->fate = fate_duplicate;
+    if (job->fate != fate_failed)
         job_describe(job, "identified; moved to %s", landed);
     else
         job_describe(job, "identified as %s; could not be moved", name);
@@ -65,8 +68,10 @@ void place_identified(image_job *job)
         return;
     }
     char landed[landed_buffer_size];
-    if (move_to_subdir_landed(file, "parts", e.name, true, keep_ext, landed, sizeof landed) == 0)
-        job_describe(job, "part of an image; moved to %s", landed);
-    else
+    if (move_to_subdir_landed(file, "parts", e.name, true, keep_ext, landed, sizeof landed) != 0) {
         job_describe(job, "part of %s; could not be moved", e.name);
+        return;
+    }
+    job->fate = fate_partial;
+    job_describe(job, "part of an image; moved to %s", landed);
 }

@@ -2,6 +2,7 @@
 #include "report.h"
 
 #include "catalogue.h"
+#include "platform.h"
 #include "ui.h"
 
 #include <cstdio>
@@ -38,7 +39,7 @@ void write_missing_report(int mode)
         return;
     }
     // Text mode: the platform's line ends.
-    std::FILE *f = std::fopen("miss.txt", "w");
+    std::FILE *f = plat_create_text("miss.txt");
     if (f == nullptr)
         return;
     unsigned missing = 0;

@@ -17,6 +17,25 @@ void ui_directory_text(char *buf, std::size_t size);
 // Replaces the version label's text.
 void ui_set_version_label(const char *text);
 
-// One processed file: what happened to it (the outcome word and a short description of
-// where it went). Front ends may ignore it.
-void ui_file_done(const char *path, unsigned outcome, const char *what);
+// Where a processed file ended, for the front ends' tallies.
+enum file_fate {
+    fate_failed,       // unreadable, or a step it needed failed: left in place (or in bak)
+    fate_identified,   // a complete catalogue image, moved into ren
+    fate_duplicate,    // a complete image whose name ren already held, moved into dupes
+    fate_partial,      // part of a catalogue image, moved into parts
+    fate_unidentified, // matches no catalogue image: left in place, normalised if it had to be
+    fate_bad,          // no disk side: moved into bad
+    fate_rom,          // no disk side, a cartridge image: moved into rom
+};
+
+struct file_report {
+    const char *path;
+    unsigned outcome; // the outcome word process_image returns
+    file_fate fate;
+    bool rewritten;   // a normalised image was written
+    bool split;       // surplus sides were written into a temporary image
+    const char *what; // a short description of what was done and where the file went
+};
+
+// One processed file: what happened to it. Front ends may ignore it.
+void ui_file_done(const file_report *report);

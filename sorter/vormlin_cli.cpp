@@ -1,5 +1,6 @@
 // The sorter's command line on POSIX: options stand for the dialog's check boxes, each
-// directory is one press of Start, message boxes go to standard error.
+// directory is one press of Start, message boxes go to standard error. A dry run plans the
+// same runs in memory and prints what they would do.
 #include "catalogue.h"
 #include "platform.h"
 #include "resource.h"
@@ -7,6 +8,7 @@
 #include "ui.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,9 +28,12 @@ static const char usage_text[] =
     "  -u, --zero-unused-space    clear the bytes behind each side's files when rewriting\n"
     "  -H, --no-fwnes-header      write and expect images without the 16-byte fwNES header\n"
     "  -c, --convert-fam-to-fds   rewrite FAM and other layouts as .fds images\n"
-    "  -v, --verbose              print one line per processed file\n"
+    "  -n, --dry-run              change nothing: print what each file would go through\n"
+    "                             and the miss.txt that would be written\n"
+    "  -v, --verbose              print one line per processed file and a summary per run\n"
     "  -h, --help                 show this help and exit\n"
     "\n"
+    "Lines of a dry run read as those of a real run with the prefix \"dry run: \".\n"
     "Exit status: 0 when every run finished, 1 when the catalogue could not be read,\n"
     "2 for a usage error.\n";
 
@@ -43,6 +48,7 @@ static constexpr cli_option cli_options[] = {
     {'u', "--zero-unused-space", IDC_ZERO_UNUSED},
     {'H', "--no-fwnes-header", IDC_NO_HEADER},
     {'c', "--convert-fam-to-fds", IDC_CONVERT_FAM},
+    {'n', "--dry-run", 0},
     {'v', "--verbose", 0},
     {'h', "--help", 0},
 };
@@ -50,7 +56,22 @@ static constexpr cli_option cli_options[] = {
 static std::vector<int> checked_boxes;
 static std::string directory_field;
 static bool verbose = false;
+static bool dry_run = false;
 static bool help_asked = false;
+
+// Files of the current run by where they ended, and by what was done to them.
+struct run_tally {
+    unsigned fates[fate_rom + 1];
+    unsigned rewritten, split;
+};
+static run_tally tally;
+
+// Every line that tells what a run does or would do.
+static void print_line(const std::string &text)
+{
+    std::printf("%s%s\n", dry_run ? "dry run: " : "", text.c_str());
+    std::fflush(stdout);
+}
 
 void ui_message(bool, const char *text, const char *caption)
 {
@@ -86,12 +107,53 @@ void ui_set_version_label(const char *text)
     std::fflush(stdout);
 }
 
-void ui_file_done(const char *path, unsigned, const char *what)
+void ui_file_done(const file_report *report)
 {
-    if (!verbose)
+    tally.fates[report->fate]++;
+    tally.rewritten += report->rewritten ? 1 : 0;
+    tally.split += report->split ? 1 : 0;
+    if (verbose || dry_run)
+        print_line(std::string(report->path) + ": " + report->what);
+}
+
+static void print_summary(double seconds)
+{
+    const unsigned *f = tally.fates;
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "summary: %u identified, %u duplicates, %u partial, %u unidentified, %u bad, "
+                  "%u rom, %u failed, %u rewritten, %u split in %.2f s",
+                  f[fate_identified], f[fate_duplicate], f[fate_partial], f[fate_unidentified],
+                  f[fate_bad], f[fate_rom], f[fate_failed], tally.rewritten, tally.split, seconds);
+    print_line(line);
+}
+
+// A dry run's miss.txt: its planned contents, line by line as they would be written.
+static void print_planned_report()
+{
+    std::string text;
+    if (!plat_planned_bytes("miss.txt", &text)) {
+        print_line("miss.txt would not be written");
         return;
-    std::printf("%s: %s\n", path, what);
+    }
+    print_line("miss.txt would read:");
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+}
+
+// One press of Start over dir; the exit status it asks for.
+static int run_once(const std::string &dir)
+{
+    directory_field = dir;
+    tally = run_tally{};
+    auto start = std::chrono::steady_clock::now();
+    int status = run() != 0 ? 1 : 0;
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (dry_run && status == 0)
+        print_planned_report();
+    if (verbose)
+        print_summary(elapsed.count());
+    return status;
 }
 
 static void apply_option(const cli_option &o)
@@ -100,6 +162,8 @@ static void apply_option(const cli_option &o)
         checked_boxes.push_back(o.control_id);
     else if (o.short_name == 'v')
         verbose = true;
+    else if (o.short_name == 'n')
+        dry_run = true;
     else
         help_asked = true;
 }
@@ -170,11 +234,15 @@ int main(int argc, char **argv)
     }
     if (dirs.empty())
         dirs.emplace_back(".");
+    if (dry_run && plat_plan_begin() != 0) {
+        std::fputs("vormlin: dry runs are not possible on this system\n", stderr);
+        return 2;
+    }
     for (const std::string &dir : dirs) {
-        directory_field = dir;
-        if (run() != 0)
+        if (run_once(dir) != 0)
             status = 1;
     }
+    plat_plan_end();
     release_catalogue();
     return status;
 }

@@ -155,7 +155,7 @@ void ui_set_version_label(const char *text)
     SetWindowTextA(GetDlgItem(dialog, IDC_VERSION), text);
 }
 
-void ui_file_done(const char *, unsigned, const char *)
+void ui_file_done(const file_report *)
 {
 }
 

@@ -93,6 +93,51 @@ TEST_F(ReportTest, CataloguePrefixPadsTheCodeAndPrintsTheSideNumberByteUnsigned)
     EXPECT_EQ(report(image_of({s})), "AB  ;1;200;1;1;02;352441C2;CBF43926;game.fds\n");
 }
 
+TEST_F(ReportTest, TextFieldsStopAtTheirFirstZeroByte)
+{
+    bytes image = image_of({abc_side()});
+    gen_poke(&image, 18, 0x00); // game code "TE", then a zero, then "T"
+    gen_poke(&image, 63, 0x00); // first file name "KY", then a zero, then "ODAKU-"
+    info_level = 1;
+    EXPECT_EQ(report(image), "00TE (V 1.00) MFR: 01 Nintendo               Permit: 61/02/21 "
+                             "(1986) Created: 61/02/21 (1986)TE  ;1;0;1;1;02;352441C2;CBF43926;"
+                             "game.fds\n");
+    info_level = 2;
+    EXPECT_EQ(report(image), "00TE (V 1.00) MFR: 01 Nintendo               Permit: 61/02/21 "
+                             "(1986) Created: 61/02/21 (1986)\n 0 KY       [PRG]     3;352441C2"
+                             "\n 1 CHARS    [CHR]     9;CBF43926;game.fds\n\n\n");
+}
+
+// A second side of nothing but zeros: without CRC data no block is checked, so it gets its
+// name line; with them it is skipped, and the closing text still follows at level 2.
+TEST_F(ReportTest, ASkippedSideKeepsTheClosingTextAndWithoutCrcDataNothingIsSkipped)
+{
+    bytes image = image_of({abc_side()});
+    image.resize(2 * 65500, 0x00);
+    const std::string first = "TEST (V 1.00) MFR: 01 Nintendo               Permit: 61/02/21 "
+                              "(1986) Created: 61/02/21 (1986)";
+    const std::string zeros =
+        "0000 (V 1.00) MFR: 00 Unknown" + std::string(17, ' ') + "* Info Not Valid";
+    const std::string skipped = "\n***" + dir + "game.fds Err: FDS signature \n\n";
+    const std::string table =
+        "\n 0 KYODAKU- [PRG]     3;352441C2\n 1 CHARS    [CHR]     9;CBF43926";
+    struct {
+        int level;
+        bool crc;
+        std::string expected;
+    } cases[] = {
+        {0, false, ";game.fds\n;game (2o2).fds\n"},
+        {2, false, first + ";game.fds\n" + zeros + ";game (2o2).fds\n\n\n"},
+        {0, true, "TEST;1;0;1;2;02;352441C2;CBF43926;game.fds\n" + skipped},
+        {2, true, first + table + ";game.fds\n" + zeros + skipped + "\n\n"},
+    };
+    for (const auto &c : cases) {
+        info_level = c.level;
+        crc_output = c.crc;
+        EXPECT_EQ(report(image), c.expected) << "level " << c.level << ", crc " << c.crc;
+    }
+}
+
 TEST_F(ReportTest, SignatureAtTheVeryFirstByteStartsNoSide)
 {
     bytes image = image_of({abc_side()});

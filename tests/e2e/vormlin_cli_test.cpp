@@ -151,9 +151,10 @@ TEST_F(VormlinCli, ASplitOffSideIsIdentifiedInTheSameRunWhenScanningTheCurrentDi
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("VORMLIN: Done!\n", r.err);
     EXPECT_EQ(0u, r.out.find("5!\n./Game.fds: "));
-    EXPECT_NE(std::string::npos,
-              r.out.find("\n./tmp0000.fds: normalised as ./tmp0000.fds; identified; moved to "
-                         "./ren/Gamma.fds\n"));
+    EXPECT_NE(
+        std::string::npos,
+        r.out.find("\n./tmp0000.fds: normalised for size as ./tmp0000.fds; identified; moved to "
+                   "./ren/Gamma.fds\n"));
     tree result = snapshot_tree(work);
     result.erase("ingredients.dat");
     result.erase("miss.txt");

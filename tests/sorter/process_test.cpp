@@ -214,6 +214,7 @@ TEST_F(ProcessTest, AnImageHoldingOnlySomeOfItsSidesGoesToPartsUnchanged)
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
     EXPECT_EQ((tree{{"parts/Title.fds", original}}), files());
+    EXPECT_EQ(0, catalogue[1].found); // a part is no find: the game stays in miss.txt
 }
 
 TEST_F(ProcessTest, ASideCountBelowOneKeepsOneSide)

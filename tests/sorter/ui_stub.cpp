@@ -40,7 +40,9 @@ void ui_set_version_label(const char *text)
     ui_stub.version_label = text ? text : "";
 }
 
-void ui_file_done(const char *path, unsigned outcome, const char *what)
+void ui_file_done(const file_report *report)
 {
-    ui_stub.files.push_back({path ? path : "", outcome, what ? what : ""});
+    ui_stub.files.push_back({report->path ? report->path : "", report->outcome,
+                             report->what ? report->what : "", report->fate, report->rewritten,
+                             report->split});
 }

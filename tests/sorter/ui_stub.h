@@ -2,6 +2,8 @@
 // questions from tables the tests set.
 #pragma once
 
+#include "ui.h"
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@ struct ui_recorded_file {
     std::string path;
     unsigned outcome;
     std::string what;
+    file_fate fate;
+    bool rewritten;
+    bool split;
 };
 
 struct ui_stub_state {
