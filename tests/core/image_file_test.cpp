@@ -1,6 +1,7 @@
 // Reading an image file whole: exact contents, and each kind of path that cannot be read.
 #include "fdsgen.h"
 #include "image_file.h"
+#include "test_images.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +22,7 @@ struct ImageFileTest : ::testing::Test {
 
 TEST_F(ImageFileTest, ReadsTheWholeFileExactly)
 {
-    gen_image image;
-    image.fwnes_header = true;
-    image.sides.push_back(gen_make_side("READ", 0, 4, 21));
-    image.sides.push_back(gen_make_side("READ", 1, 1, 22));
-    bytes data = gen_image_bytes(image);
+    bytes data = image_of({gen_make_side("READ", 0, 4, 21), gen_make_side("READ", 1, 1, 22)}, true);
     data.push_back(0x5A); // an odd length, not a whole number of sides
     std::string path = root + "/two sides.fds";
     ASSERT_TRUE(write_file_bytes(path, data));

@@ -6,40 +6,13 @@
 #include "platform.h"
 #include "settings.h"
 #include "side_report.h"
+#include "test_images.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
-
-inline gen_file text_file(std::uint8_t number, const std::string &name, const std::string &data,
-                          std::uint8_t kind = 0)
-{
-    gen_file f;
-    f.number = number;
-    f.id = number;
-    f.name = name;
-    f.kind = kind;
-    f.data.assign(data.begin(), data.end());
-    return f;
-}
-
-// Game TEST: "abc" as a program, "123456789" as character data (CRCs 352441C2, CBF43926).
-inline gen_side abc_side(std::uint8_t side_number = 0)
-{
-    gen_side s;
-    s.side_number = side_number;
-    s.files = {text_file(0, "KYODAKU-", "abc", 0), text_file(1, "CHARS", "123456789", 1)};
-    return s;
-}
-
-inline bytes image_of(const std::vector<gen_side> &sides)
-{
-    gen_image image;
-    image.sides = sides;
-    return gen_image_bytes(image);
-}
 
 struct ReportTest : ::testing::Test {
     std::string dir; // ends in the separator

@@ -17,9 +17,9 @@ TEST_F(FaultTest, ANormalisedImageThatDoesNotFitPutsTheOriginalBack)
     std::string games = dir("games");
     bytes input = raw_sides({solo}); // 65500 bytes; the normalised image needs 65516
     ASSERT_TRUE(write_file_bytes(games + "/solo.fds", input));
-    fault f;
+    run_fault f;
     f.file_size_limit = 30000;
-    run_result r = vormlin_faulted({"-v", "games"}, work, f);
+    run_result r = vormlin({"-v", "games"}, work, f);
     EXPECT_EQ(0, r.status) << "killed by a signal?";
     EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n", r.err);
     EXPECT_NE(std::string::npos,
@@ -33,9 +33,9 @@ TEST_F(FaultTest, ATemporaryImageThatDoesNotFitIsRemovedAndTheOriginalStaysInBak
     std::string games = dir("games");
     bytes input = raw_sides({solo, pair2, quad}); // two surplus sides: 131000 bytes
     ASSERT_TRUE(write_file_bytes(games + "/three.fds", input));
-    fault f;
+    run_fault f;
     f.file_size_limit = 100000;
-    run_result r = vormlin_faulted({"-v", "games"}, work, f);
+    run_result r = vormlin({"-v", "games"}, work, f);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n", r.err);
     EXPECT_NE(std::string::npos,
@@ -63,9 +63,9 @@ TEST_F(FaultTest, ATmpImageRewrittenInPlaceSurvivesAFullDisk)
         SCOPED_TRACE(c.label);
         std::string games = dir(std::string("games-") + c.label);
         ASSERT_TRUE(write_file_bytes(games + "/tmpgame.fds", c.input));
-        fault f;
+        run_fault f;
         f.file_size_limit = c.limit;
-        run_result r = vormlin_faulted({"-v", games}, work, f);
+        run_result r = vormlin({"-v", games}, work, f);
         EXPECT_EQ(0, r.status);
         EXPECT_NE(std::string::npos, r.err.find("Vormlin: fwrite() error\n")) << r.err;
         EXPECT_NE(std::string::npos, r.out.find("left unchanged")) << r.out;
@@ -82,9 +82,9 @@ TEST_F(FaultTest, TheDumperReportsToAFullOutputWithoutDying)
     // quindle's output goes to a file that may hold 10 bytes: its writes fail, it goes on.
     std::vector<std::string> argv = {
         "/bin/sh", "-c", std::string("exec \"$0\" -x solo.fds solo.fds > ") + out, QUINDLE_PATH};
-    fault f;
+    run_fault f;
     f.file_size_limit = 10;
-    run_result r = run_faulted(argv, games, f);
+    run_result r = run_program_faulted(argv, games, f);
     EXPECT_EQ(0, r.status) << "killed by a signal?";
     EXPECT_EQ(10u, read_file_bytes(out).size());
 }

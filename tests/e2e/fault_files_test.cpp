@@ -39,19 +39,16 @@ TEST_F(FaultTest, PipesAndDanglingLinksAreSkippedAndLinksAreMovedNotFollowed)
 
 TEST_F(FaultTest, AnUnreadableImageIsLeftInPlace)
 {
-    fault f;
-    if (geteuid() == 0) {
-        if (!can_drop_privileges())
-            GTEST_SKIP() << "root without a 'nobody' user to switch to";
-        f.unprivileged = true;
-    }
+    run_fault f;
+    if (!make_permissions_bind(&f))
+        GTEST_SKIP() << "root without a 'nobody' user to switch to";
     std::string games = dir("games");
     ASSERT_TRUE(write_file_bytes(games + "/locked.fds", image_of({solo}, true)));
     ASSERT_TRUE(write_file_bytes(games + "/open.fds", image_of({quad}, true)));
     ASSERT_EQ(0, chmod((games + "/locked.fds").c_str(), 0));
     ASSERT_EQ(0, chmod(work.c_str(), 0777));
     ASSERT_EQ(0, chmod(games.c_str(), 0777));
-    run_result r = vormlin_faulted({"-v", "games"}, work, f);
+    run_result r = vormlin({"-v", "games"}, work, f);
     EXPECT_EQ(0, r.status);
     EXPECT_NE(std::string::npos, r.out.find("games/locked.fds: not readable; left in place"))
         << r.out;

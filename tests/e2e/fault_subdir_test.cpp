@@ -69,12 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FaultTest, AScannedDirectoryWithoutWriteRightsLeavesEveryFileInPlace)
 {
-    fault f;
-    if (geteuid() == 0) {
-        if (!can_drop_privileges())
-            GTEST_SKIP() << "root without a 'nobody' user to switch to";
-        f.unprivileged = true;
-    }
+    run_fault f;
+    if (!make_permissions_bind(&f))
+        GTEST_SKIP() << "root without a 'nobody' user to switch to";
     std::string games = dir("games");
     tree input = {
         {"as-is.fds", image_of({solo}, true)},
@@ -86,7 +83,7 @@ TEST_F(FaultTest, AScannedDirectoryWithoutWriteRightsLeavesEveryFileInPlace)
         ASSERT_TRUE(write_file_bytes(games + "/" + name, content));
     ASSERT_EQ(0, chmod(work.c_str(), 0755));
     ASSERT_EQ(0, chmod(games.c_str(), 0555));
-    run_result r = vormlin_faulted({"-v", "games"}, work, f);
+    run_result r = vormlin({"-v", "games"}, work, f);
     chmod(games.c_str(), 0755);
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("VORMLIN: Done!\n", r.err);

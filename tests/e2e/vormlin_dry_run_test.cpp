@@ -2,11 +2,11 @@
 // real run with the same options then does exactly what the preview said, line by line,
 // including the miss.txt it writes. Also the per-run summary line.
 // Each scenario runs the sorter twice; FDS_PROPERTY_SCENARIOS / 2 scenarios run (default 150).
+#include "scenario.h"
 #include "vormlin_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -17,21 +17,6 @@ namespace {
 
 using namespace vormlin_e2e;
 namespace fs = std::filesystem;
-
-struct rng {
-    std::uint32_t state;
-    std::uint32_t next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    std::size_t below(std::size_t n) { return next() % n; }
-};
-
-struct known_set {
-    gen_side solo = side_of(201), pair1 = side_of(202, 4), pair2 = side_of(203),
-             quad = side_of(204, 4);
-};
 
 // One input of a random kind: every path through reading, rewriting, splitting and placing.
 bytes random_input(rng &r, const known_set &k)
@@ -206,11 +191,7 @@ void write_scenario(rng &r, const known_set &k, const scenario &s)
 
 std::vector<std::string> random_args(rng &r, bool scan_cwd)
 {
-    std::vector<std::string> out;
-    for (const char *o : {"-s", "-u", "-H", "-c"}) {
-        if (r.below(2) == 0)
-            out.emplace_back(o);
-    }
+    std::vector<std::string> out = random_flags(r);
     // Later runs of one call see what earlier ones did: the temporary images in the current
     // directory, the images placed in ren (a directory the preview has only planned).
     static const std::vector<std::vector<std::string>> cwd_dirs = {
@@ -247,23 +228,15 @@ void preview_then_run(const scenario &s, coverage *seen)
     seen->add(real_lines);
 }
 
-int scenario_count()
-{
-    const char *text = std::getenv("FDS_PROPERTY_SCENARIOS");
-    int n = text != nullptr ? std::atoi(text) : 0;
-    return n > 0 ? n / 2 : 150;
-}
-
 TEST(VormlinDryRun, APreviewChangesNothingAndTheRealRunDoesWhatItSaid)
 {
-    known_set k;
+    known_set k = known_games(201);
     std::string root = make_scratch_dir("vormlin-dry");
-    ASSERT_TRUE(write_catalogue(
-        root, {{"Solo.fds", {k.solo}}, {"Pair.fds", {k.pair1, k.pair2}}, {"Quad.fds", {k.quad}}}));
+    ASSERT_TRUE(write_known_catalogue(root, k));
     std::string catalogue = read_file_text(root + "/ingredients.dat");
     coverage seen;
     rng r{4242};
-    for (int n = 0, count = scenario_count(); n < count; n++) {
+    for (int n = 0, count = scenario_count(2); n < count; n++) {
         SCOPED_TRACE("scenario " + std::to_string(n));
         scenario s;
         s.work = root + "/work" + std::to_string(n);
@@ -315,7 +288,7 @@ class VormlinSummary : public ::testing::Test {
     }
     void TearDown() override { remove_tree(work); }
 
-    known_set k;
+    known_set k = known_games(201);
     std::string work = make_scratch_dir("vormlin-summary");
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fdsgen.h"
+#include "test_images.h"
 #include "test_support.h"
 
 #include <cstdio>
@@ -17,23 +18,6 @@ inline gen_side side_of(std::uint32_t seed, int files = 3)
     gen_side s = gen_make_side("VRML", 0, files, seed);
     s.filler = 0xA5;
     return s;
-}
-
-inline bytes image_of(const std::vector<gen_side> &sides, bool header, std::size_t prefix = 0)
-{
-    gen_image image;
-    image.sides = sides;
-    image.fwnes_header = header;
-    image.prefix = prefix;
-    return gen_image_bytes(image);
-}
-
-inline bytes with_header(const bytes &sides, int count)
-{
-    bytes out = {0x46, 0x44, 0x53, 0x1A, static_cast<std::uint8_t>(count)};
-    out.resize(16, 0);
-    out.insert(out.end(), sides.begin(), sides.end());
-    return out;
 }
 
 inline bytes raw_sides(const std::vector<gen_side> &sides)
@@ -86,11 +70,29 @@ inline bool write_catalogue(const std::string &work,
     return write_file_text(work + "/ingredients.dat", text);
 }
 
-inline run_result vormlin(const std::vector<std::string> &args, const std::string &cwd)
+// Three known games: Solo (one side), Pair (two sides) and Quad (one side of four files).
+struct known_set {
+    gen_side solo, pair1, pair2, quad;
+};
+
+// The known games generated from seed and the next three seeds.
+inline known_set known_games(std::uint32_t seed)
+{
+    return {side_of(seed), side_of(seed + 1, 4), side_of(seed + 2), side_of(seed + 3, 4)};
+}
+
+inline bool write_known_catalogue(const std::string &work, const known_set &k)
+{
+    return write_catalogue(
+        work, {{"Solo.fds", {k.solo}}, {"Pair.fds", {k.pair1, k.pair2}}, {"Quad.fds", {k.quad}}});
+}
+
+inline run_result vormlin(const std::vector<std::string> &args, const std::string &cwd,
+                          const run_fault &fault = {})
 {
     std::vector<std::string> argv = {VORMLIN_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run_program(argv, cwd);
+    return run_program_faulted(argv, cwd, fault);
 }
 
 } // namespace vormlin_e2e

@@ -3,11 +3,11 @@
 // file's bytes survive in the directory the sorting rules name for its kind, no file that was
 // there before changes, and nothing outside the scanned and current directories changes.
 // FDS_PROPERTY_SCENARIOS sets the number of scenarios (default 300).
+#include "scenario.h"
 #include "vormlin_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -16,21 +16,6 @@ namespace {
 
 using namespace vormlin_e2e;
 using tree = std::map<std::string, bytes>;
-
-struct rng {
-    std::uint32_t state;
-    std::uint32_t next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    std::size_t below(std::size_t n) { return next() % n; }
-};
-
-struct known_set {
-    gen_side solo = side_of(201), pair1 = side_of(202, 4), pair2 = side_of(203),
-             quad = side_of(204, 4);
-};
 
 // Where an input's own bytes must end, by how it was generated and the options.
 // bak_or_ren, bak_or_stays: rewritten (the original to bak) when the header disagrees with
@@ -146,11 +131,7 @@ void write_scenario(rng &r, const known_set &k, scenario *s)
 
 std::vector<std::string> random_options(rng &r, scenario *s)
 {
-    std::vector<std::string> out;
-    for (const char *o : {"-s", "-u", "-H", "-c"}) {
-        if (r.below(2) == 0)
-            out.emplace_back(o);
-    }
+    std::vector<std::string> out = random_flags(r);
     for (const std::string &o : out) {
         s->no_header = s->no_header || o == "-H";
         s->convert = s->convert || o == "-c";
@@ -229,16 +210,9 @@ void check_scenario(const scenario &s, const tree &after)
     }
 }
 
-int scenario_count()
-{
-    const char *text = std::getenv("FDS_PROPERTY_SCENARIOS");
-    int n = text != nullptr ? std::atoi(text) : 0;
-    return n > 0 ? n : 300;
-}
-
 TEST(VormlinProperty, EveryInputSurvivesWhereTheRulesPutItAndNothingElseChanges)
 {
-    known_set k;
+    known_set k = known_games(201);
     std::string root = make_scratch_dir("vormlin-prop");
     std::string outside = root + "/outside";
     std::filesystem::create_directories(outside + "/ren");
@@ -246,16 +220,14 @@ TEST(VormlinProperty, EveryInputSurvivesWhereTheRulesPutItAndNothingElseChanges)
     ASSERT_TRUE(write_file_bytes(outside + "/ren/Solo.fds", image_of({k.solo}, true)));
     tree outside_before = snapshot_tree(outside);
     rng r{12345};
-    for (int n = 0, count = scenario_count(); n < count; n++) {
+    for (int n = 0, count = scenario_count(1); n < count; n++) {
         SCOPED_TRACE("scenario " + std::to_string(n));
         scenario s;
         s.work = root + "/work" + std::to_string(n);
         bool scan_cwd = r.below(3) == 0;
         s.scan = scan_cwd ? s.work : s.work + "/scan";
         std::filesystem::create_directories(s.scan);
-        ASSERT_TRUE(write_catalogue(
-            s.work,
-            {{"Solo.fds", {k.solo}}, {"Pair.fds", {k.pair1, k.pair2}}, {"Quad.fds", {k.quad}}}));
+        ASSERT_TRUE(write_known_catalogue(s.work, k));
         write_scenario(r, k, &s);
         std::vector<std::string> args = random_options(r, &s);
         if (!scan_cwd)

@@ -9,6 +9,7 @@
 #include "options.h"
 #include "process.h"
 #include "run.h"
+#include "test_images.h"
 #include "test_support.h"
 #include "ui_stub.h"
 
@@ -39,14 +40,8 @@ TEST(FaultListing, AFileThatVanishesIsPassedOverAndAChangedOneIsTakenAsItIsNow)
     scratch_cwd cwd{"listing"};
     ASSERT_FALSE(cwd.dir.empty());
     gen_side known = gen_make_side("LIST", 0, 3, 77);
-    std::vector<std::uint32_t> crcs;
-    for (const gen_file &f : known.files)
-        crcs.push_back(gen_crc32(f.data));
-    add_catalogue_entry("Known.fds", 1, 1, crcs);
-    gen_image image;
-    image.sides = {known};
-    image.fwnes_header = true;
-    replacement = gen_image_bytes(image);
+    add_catalogue_entry("Known.fds", 1, 1, crcs_of(known));
+    replacement = image_of({known}, true);
     scan_dir = cwd.dir + "/";
     bytes junk = {'j', 'u', 'n', 'k'};
     for (const char *name : {"a.fds", "b.fds", "c.fds"})

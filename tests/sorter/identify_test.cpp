@@ -5,6 +5,7 @@
 #include "crc.h"
 #include "fdsgen.h"
 #include "identify.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -14,24 +15,9 @@ namespace {
 
 constexpr unsigned zero_unused = 0x08;
 
-std::vector<std::uint32_t> crcs_of(const gen_side &side)
-{
-    std::vector<std::uint32_t> out;
-    for (const gen_file &f : side.files)
-        out.push_back(gen_crc32(f.data));
-    return out;
-}
-
 std::vector<std::uint32_t> first(const std::vector<std::uint32_t> &v, std::size_t n)
 {
     return {v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min(n, v.size()))};
-}
-
-bytes image_of(const std::vector<gen_side> &sides)
-{
-    gen_image image;
-    image.sides = sides;
-    return gen_image_bytes(image);
 }
 
 int identify(bytes *image, unsigned options = 0)

@@ -6,12 +6,14 @@
 #include "fdsgen.h"
 #include "placement.h"
 #include "process.h"
+#include "test_images.h"
 #include "test_support.h"
 #include "ui_stub.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,36 +27,6 @@ gen_side make_side(std::uint32_t seed, int files = 3)
     gen_side s = gen_make_side("TEST", 0, files, seed);
     s.filler = 0xEE; // visible when the unused space is cleared
     return s;
-}
-
-std::vector<std::uint32_t> crcs_of(const gen_side &s)
-{
-    std::vector<std::uint32_t> out;
-    for (const gen_file &f : s.files)
-        out.push_back(gen_crc32(f.data));
-    return out;
-}
-
-bytes image_of(const std::vector<gen_side> &sides, bool header, std::size_t prefix = 0)
-{
-    gen_image image;
-    image.sides = sides;
-    image.fwnes_header = header;
-    image.prefix = prefix;
-    return gen_image_bytes(image);
-}
-
-bytes fwnes_header(int sides)
-{
-    bytes h = {0x46, 0x44, 0x53, 0x1A, static_cast<std::uint8_t>(sides)};
-    h.resize(16, 0);
-    return h;
-}
-
-bytes concat(bytes a, const bytes &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 bytes side_bytes(const gen_side &s)
@@ -75,6 +47,16 @@ class ProcessTest : public ::testing::Test {
     void TearDown() override { reset_catalogue_for_tests(); }
 
     tree files() const { return snapshot_tree(cwd.dir); }
+
+    // For the next case of a table: an empty catalogue and an empty current directory.
+    void start_afresh()
+    {
+        reset_catalogue_for_tests();
+        ui_stub_reset();
+        temp_counter = 0;
+        for (const auto &e : std::filesystem::directory_iterator(cwd.dir))
+            std::filesystem::remove_all(e.path());
+    }
 
     scratch_cwd cwd{"process"};
     gen_side one = make_side(11);
@@ -143,14 +125,12 @@ TEST_F(ProcessTest, HeaderMismatchWithTheOptionIsRewrittenAndBackedUp)
     };
     for (const rewrite_case &c : cases) {
         SCOPED_TRACE(c.what);
-        reset_catalogue_for_tests();
+        start_afresh();
         add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-        remove_tree(cwd.dir + "/ren");
-        remove_tree(cwd.dir + "/bak");
         bytes original = image_of({one}, c.header_in);
         ASSERT_TRUE(write_file_bytes("Game.fds", original));
         EXPECT_EQ(0x200u, process_image("Game.fds", nullptr, c.options));
-        bytes expected = c.header_out ? concat(fwnes_header(1), side_bytes(one)) : side_bytes(one);
+        bytes expected = c.header_out ? with_header(side_bytes(one), 1) : side_bytes(one);
         EXPECT_EQ((tree{{"bak/Game.fds", original}, {"ren/Title.fds", expected}}), files());
     }
 }
@@ -161,21 +141,57 @@ TEST_F(ProcessTest, AWrongHeaderSideCountIsAReasonEvenWhenTheSizeIsRight)
     original[4] = 0xFF; // reads as -1
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     EXPECT_EQ(0x100u, process_image("Game.fds", nullptr, 0x02));
-    EXPECT_EQ(
-        (tree{{"bak/Game.fds", original}, {"Game.fds", concat(fwnes_header(1), side_bytes(one))}}),
-        files());
+    EXPECT_EQ((tree{{"bak/Game.fds", original}, {"Game.fds", with_header(side_bytes(one), 1)}}),
+              files());
 }
 
+// An image of sides one and two: the second is split off into a temporary image, and where
+// the first lands depends on the catalogue.
 TEST_F(ProcessTest, SurplusSidesAreSplitIntoATemporaryImage)
 {
-    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes original = image_of({one, two}, false);
-    ASSERT_TRUE(write_file_bytes("Game.fds", original));
-    EXPECT_EQ(0x600u, process_image("Game.fds", nullptr, 0x02));
-    EXPECT_EQ((tree{{"bak/Game.fds", original},
-                    {"ren/Title.fds", concat(fwnes_header(1), side_bytes(one))},
-                    {"tmp0000.fds", side_bytes(two)}}),
-              files());
+    struct entry {
+        const char *name;
+        int index, count;
+        const gen_side *side;
+    };
+    const struct split_case {
+        const char *label;
+        std::vector<entry> entries;
+        bool header;
+        unsigned outcome;
+        std::string landed; // where side one lands, with a header
+        int found;          // catalogue[1].found afterwards; -1: not checked
+    } cases[] = {
+        {"a known first side", {{"Title.fds", 1, 1, &one}}, false, 0x600, "ren/Title.fds", -1},
+        {"a first side that is a later side: parts",
+         {{"Title.fds", 1, 2, &two}, {"Title (2o2).fds", 2, 2, &one}},
+         true,
+         0xC00,
+         "parts/Title (2o2).fds",
+         0},
+        {"a side count below one keeps one side",
+         {{"Broken.fds", 1, 0, &one}},
+         true,
+         0x600,
+         "parts/Broken.fds",
+         -1},
+    };
+    for (const split_case &c : cases) {
+        SCOPED_TRACE(c.label);
+        start_afresh();
+        for (const entry &e : c.entries)
+            add_catalogue_entry(e.name, e.index, e.count, crcs_of(*e.side));
+        bytes original = image_of({one, two}, c.header);
+        ASSERT_TRUE(write_file_bytes("Game.fds", original));
+        EXPECT_EQ(c.outcome, process_image("Game.fds", nullptr, 0x02));
+        EXPECT_EQ((tree{{"bak/Game.fds", original},
+                        {c.landed, with_header(side_bytes(one), 1)},
+                        {"tmp0000.fds", side_bytes(two)}}),
+                  files());
+        if (c.found >= 0) {
+            EXPECT_EQ(c.found, catalogue[1].found);
+        }
+    }
 }
 
 TEST_F(ProcessTest, AShortLastSideIsPaddedWithZeros)
@@ -192,20 +208,6 @@ TEST_F(ProcessTest, AShortLastSideIsPaddedWithZeros)
     EXPECT_EQ(side_bytes(one), read_file_bytes("ren/Title.fds"));
 }
 
-TEST_F(ProcessTest, AFirstSideThatIsALaterSideGoesToPartsAndTheRestIsSplit)
-{
-    add_catalogue_entry("Title.fds", 1, 2, crcs_of(two));
-    add_catalogue_entry("Title (2o2).fds", 2, 2, crcs_of(one));
-    bytes original = image_of({one, two}, true);
-    ASSERT_TRUE(write_file_bytes("Game.fds", original));
-    EXPECT_EQ(0xC00u, process_image("Game.fds", nullptr, 0x02));
-    EXPECT_EQ((tree{{"bak/Game.fds", original},
-                    {"parts/Title (2o2).fds", concat(fwnes_header(1), side_bytes(one))},
-                    {"tmp0000.fds", side_bytes(two)}}),
-              files());
-    EXPECT_EQ(0, catalogue[1].found);
-}
-
 TEST_F(ProcessTest, AnImageHoldingOnlySomeOfItsSidesGoesToPartsUnchanged)
 {
     add_catalogue_entry("Title.fds", 1, 2, crcs_of(one));
@@ -215,18 +217,6 @@ TEST_F(ProcessTest, AnImageHoldingOnlySomeOfItsSidesGoesToPartsUnchanged)
     EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
     EXPECT_EQ((tree{{"parts/Title.fds", original}}), files());
     EXPECT_EQ(0, catalogue[1].found); // a part is no find: the game stays in miss.txt
-}
-
-TEST_F(ProcessTest, ASideCountBelowOneKeepsOneSide)
-{
-    add_catalogue_entry("Broken.fds", 1, 0, crcs_of(one));
-    bytes original = image_of({one, two}, true);
-    ASSERT_TRUE(write_file_bytes("Game.fds", original));
-    EXPECT_EQ(0x600u, process_image("Game.fds", nullptr, 0x02));
-    EXPECT_EQ((tree{{"bak/Game.fds", original},
-                    {"parts/Broken.fds", concat(fwnes_header(1), side_bytes(one))},
-                    {"tmp0000.fds", side_bytes(two)}}),
-              files());
 }
 
 TEST_F(ProcessTest, DifferingFilesTagTheNameInSideOrder)
@@ -276,7 +266,7 @@ TEST_F(ProcessTest, FamLayoutConversionGate)
     ASSERT_TRUE(write_file_bytes("Other.fam", fam));
     EXPECT_EQ(0x200u, process_image("Other.fam", nullptr, 0x22));
     EXPECT_EQ(fam, read_file_bytes("bak/Other.fam"));
-    EXPECT_EQ(concat(fwnes_header(1), side_bytes(one)), read_file_bytes("ren/Title.fds"));
+    EXPECT_EQ(with_header(side_bytes(one), 1), read_file_bytes("ren/Title.fds"));
 
     // Padded to a whole number of sides behind a header's worth of bytes: no reason at all,
     // so the layout counts as standard and the name keeps its own extension.
@@ -306,10 +296,10 @@ TEST_F(ProcessTest, TmpNamesAreRewrittenInPlaceWithoutBackup)
     ASSERT_TRUE(write_file_bytes("TMPother.fds", image_of({two}, false)));
     EXPECT_EQ(0x400u, process_image("tmpgame.fds", nullptr, 0x02));
     EXPECT_EQ(0x200u, process_image("TMPother.fds", nullptr, 0x02)); // the prefix is case-sensitive
-    EXPECT_EQ((tree{{"ren/Title.fds", concat(fwnes_header(1), side_bytes(one))},
+    EXPECT_EQ((tree{{"ren/Title.fds", with_header(side_bytes(one), 1)},
                     {"tmp0000.fds", side_bytes(two)},
                     {"bak/TMPother.fds", image_of({two}, false)},
-                    {"TMPother.fds", concat(fwnes_header(1), side_bytes(two))}}),
+                    {"TMPother.fds", with_header(side_bytes(two), 1)}}),
               files());
 }
 

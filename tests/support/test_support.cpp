@@ -8,6 +8,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,50 +89,80 @@ bool file_exists(const std::string &path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-run_result run_program(const std::vector<std::string> &argv, const std::string &cwd,
-                       int timeout_seconds)
+// In the forked child: standard streams redirected, the fault applied, then argv run.
+[[noreturn]] static void exec_child(const std::vector<std::string> &argv, const std::string &cwd,
+                                    const std::string &out_path, const std::string &err_path,
+                                    const run_fault &fault, const passwd *nobody)
+{
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0)
+        _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (fault.file_size_limit >= 0) {
+        rlimit limit{static_cast<rlim_t>(fault.file_size_limit),
+                     static_cast<rlim_t>(fault.file_size_limit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(126);
+    }
+    if (nobody != nullptr && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+        _exit(125);
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// The child's exit status, or 128 + signal; a child still running after timeout_seconds is
+// killed and gives -1.
+static int wait_for_child(pid_t pid, int timeout_seconds)
+{
+    int status = 0;
+    for (int waited_ms = 0; pid > 0 && waited_ms < timeout_seconds * 1000; waited_ms += 5) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        usleep(5000);
+    }
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    return -1;
+}
+
+run_result run_program_faulted(const std::vector<std::string> &argv, const std::string &cwd,
+                               const run_fault &fault, int timeout_seconds)
 {
     run_result r;
+    const passwd *nobody = nullptr;
+    if (fault.unprivileged && (nobody = getpwnam("nobody")) == nullptr)
+        return r;
     std::string scratch = make_scratch_dir("run");
     std::string out_path = scratch + "/out", err_path = scratch + "/err";
     pid_t pid = fork();
-    if (pid == 0) {
-        int in = open("/dev/null", O_RDONLY);
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || chdir(cwd.c_str()) != 0)
-            _exit(127);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    bool done = false;
-    for (int waited_ms = 0; pid > 0 && waited_ms < timeout_seconds * 1000; waited_ms += 5) {
-        pid_t w = waitpid(pid, &status, WNOHANG);
-        if (w == pid) {
-            done = true;
-            break;
-        }
-        usleep(5000);
-    }
-    if (pid > 0 && !done) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        r.status = -1;
-    } else if (done) {
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    if (pid == 0)
+        exec_child(argv, cwd, out_path, err_path, fault, nobody);
+    r.status = wait_for_child(pid, timeout_seconds);
     r.out = read_file_text(out_path);
     r.err = read_file_text(err_path);
     remove_tree(scratch);
     return r;
+}
+
+run_result run_program(const std::vector<std::string> &argv, const std::string &cwd,
+                       int timeout_seconds)
+{
+    return run_program_faulted(argv, cwd, run_fault{}, timeout_seconds);
+}
+
+bool can_drop_privileges()
+{
+    return geteuid() == 0 && getpwnam("nobody") != nullptr;
 }
 
 static void snapshot_into(const std::string &root, const std::string &rel,

@@ -30,5 +30,19 @@ struct run_result {
 run_result run_program(const std::vector<std::string> &argv, const std::string &cwd,
                        int timeout_seconds = 60);
 
+// Faults a program can be run under: a file-size limit that makes writes fail part-way (a full
+// disk as the program sees it), or without root's rights (so that file permissions bind).
+struct run_fault {
+    long file_size_limit = -1; // >= 0: RLIMIT_FSIZE in bytes for the program
+    bool unprivileged = false; // run as "nobody" (the test must be root to ask for it)
+};
+
+// run_program with the fault applied in the child before exec.
+run_result run_program_faulted(const std::vector<std::string> &argv, const std::string &cwd,
+                               const run_fault &fault, int timeout_seconds = 60);
+
+// Whether a program can be run without root's rights: as root, by switching to nobody.
+bool can_drop_privileges();
+
 // Every plain file below root, by its path relative to root ("sub/name"), with its bytes.
 std::map<std::string, bytes> snapshot_tree(const std::string &root);
