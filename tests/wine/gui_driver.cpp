@@ -160,7 +160,7 @@ std::string full_path(const char *path)
     return length > 0 && length < sizeof buf ? std::string(buf) : std::string(path);
 }
 
-struct control_spec {
+struct expected_control {
     int id;
     const char *class_name;
     const char *text; // nullptr: checked elsewhere
@@ -174,7 +174,7 @@ constexpr LONG button_type = 0x0F;
 constexpr LONG static_bits = SS_TYPEMASK | SS_NOTIFY | SS_SUNKEN;
 
 // The template, in its order.
-const control_spec template_controls[] = {
+const expected_control template_controls[] = {
     {1, "Button", "&Start", 141, 25, 50, 14, true, button_type, BS_DEFPUSHBUTTON},
     {1000, "Edit", nullptr, 5, 80, 195, 10, true, ES_AUTOHSCROLL, ES_AUTOHSCROLL},
     {1001, "Button", "&Zero Save Game", 20, 10, 80, 10, false, button_type, BS_AUTOCHECKBOX},
@@ -197,7 +197,8 @@ bool close_to(LONG got, double want)
 
 // Position and size against the template, in pixels of this dialog's own unit: the client
 // area is 207 x 95 units.
-void check_geometry(HWND dlg, HWND control, const control_spec &spec, const std::string &name)
+void check_geometry(HWND dlg, HWND control, const expected_control &expected,
+                    const std::string &name)
 {
     RECT client, box;
     GetClientRect(dlg, &client);
@@ -205,37 +206,37 @@ void check_geometry(HWND dlg, HWND control, const control_spec &spec, const std:
     MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT *>(&box), 2);
     double sx = client.right / 207.0;
     double sy = client.bottom / 95.0;
-    bool ok = close_to(box.left, spec.x * sx) && close_to(box.top, spec.y * sy) &&
-              close_to(box.right, (spec.x + spec.cx) * sx) &&
-              close_to(box.bottom, (spec.y + spec.cy) * sy);
+    bool ok = close_to(box.left, expected.x * sx) && close_to(box.top, expected.y * sy) &&
+              close_to(box.right, (expected.x + expected.cx) * sx) &&
+              close_to(box.bottom, (expected.y + expected.cy) * sy);
     char detail[160];
     std::snprintf(detail, sizeof detail, "at %ld,%ld-%ld,%ld px, unit %.2f x %.2f px", box.left,
                   box.top, box.right, box.bottom, sx, sy);
     check(ok, name + " sits where the template puts it", detail);
 }
 
-void check_control(HWND dlg, HWND control, const control_spec &spec)
+void check_control(HWND dlg, HWND control, const expected_control &expected)
 {
-    std::string name = "control " + std::to_string(spec.id);
+    std::string name = "control " + std::to_string(expected.id);
     check(control != nullptr, name + " exists");
     if (control == nullptr)
         return;
-    check_text(class_of(control), spec.class_name, name + " class");
-    if (spec.text != nullptr)
-        check_text(control_text(control), spec.text, name + " text");
-    check((IsWindowEnabled(control) != FALSE) == spec.enabled,
-          name + (spec.enabled ? " enabled" : " disabled"));
+    check_text(class_of(control), expected.class_name, name + " class");
+    if (expected.text != nullptr)
+        check_text(control_text(control), expected.text, name + " text");
+    check((IsWindowEnabled(control) != FALSE) == expected.enabled,
+          name + (expected.enabled ? " enabled" : " disabled"));
     LONG style = GetWindowLongA(control, GWL_STYLE);
-    check((style & spec.style_mask) == spec.style, name + " style",
+    check((style & expected.style_mask) == expected.style, name + " style",
           "style " + std::to_string(style));
-    check_geometry(dlg, control, spec, name);
+    check_geometry(dlg, control, expected, name);
 }
 
 void check_template_order(HWND dlg)
 {
     std::string got, want;
-    for (const control_spec &spec : template_controls)
-        want += std::to_string(spec.id) + " ";
+    for (const expected_control &expected : template_controls)
+        want += std::to_string(expected.id) + " ";
     for (HWND c = GetWindow(dlg, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
         got += std::to_string(GetDlgCtrlID(c) & 0xFFFF) + " ";
     check_text(got, want, "controls come in template order");
@@ -326,8 +327,8 @@ struct session {
 
 void check_initial_state(session &s)
 {
-    for (const control_spec &spec : template_controls)
-        check_control(s.dlg, GetDlgItem(s.dlg, spec.id), spec);
+    for (const expected_control &expected : template_controls)
+        check_control(s.dlg, GetDlgItem(s.dlg, expected.id), expected);
     check_template_order(s.dlg);
     check_dialog_window(s.dlg);
     check_text(control_text(s.field), s.work + "\\",
