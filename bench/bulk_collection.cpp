@@ -113,11 +113,7 @@ const bulk_game &pick_game(const std::vector<bulk_game> &games, std::uint32_t *s
 
 bytes cartridge_dump(std::uint32_t seed)
 {
-    bytes data = gen_make_file(0, "ROM", 40976, seed).data;
-    data[0] = 0x02;
-    data[1] = 0x00;
-    data[2] = 0x0D;
-    return data;
+    return gen_cartridge_dump(40976, seed);
 }
 
 bytes unknown_image(std::uint32_t *state, int index)

@@ -22,6 +22,12 @@ struct plat_entry {
     bool plain_file; // not a directory (POSIX: a regular file, symbolic links followed)
 };
 
+// Whether a scan takes this entry: a plain file whose name does not begin with ".".
+inline bool plat_entry_is_scanned(const plat_entry &entry)
+{
+    return entry.name[0] != '.' && entry.plain_file;
+}
+
 struct plat_search; // an open directory search
 
 // Starts a search of the entries of dir (empty or ending in the separator) whose names match

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -151,13 +152,15 @@ void plat_find_close(plat_search *search)
 
 void split_path(const char *path, std::string *dir, std::string *name)
 {
-    const char *slash = std::strrchr(path, '/');
-    if (slash == nullptr) {
-        *dir = ".";
-        *name = path;
+    std::string_view whole(path);
+    std::size_t slash = whole.rfind('/');
+    if (slash == std::string_view::npos) {
+        dir->assign(1, '.');
+        name->assign(whole);
     } else {
-        *dir = slash == path ? std::string("/") : std::string(path, slash);
-        *name = slash + 1;
+        // The root keeps its slash; any other directory loses the separator.
+        dir->assign(whole.substr(0, slash == 0 ? 1 : slash));
+        name->assign(whole.substr(slash + 1));
     }
 }
 

@@ -3,11 +3,6 @@
 
 #include "platform.h"
 
-static bool wanted_entry(const plat_entry &entry)
-{
-    return entry.name[0] != '.' && entry.plain_file;
-}
-
 void scan_directory(const char *dir, const char *pattern, scan_operation op)
 {
     plat_entry entry;
@@ -15,7 +10,7 @@ void scan_directory(const char *dir, const char *pattern, scan_operation op)
     if (search == nullptr)
         return;
     do {
-        if (wanted_entry(entry))
+        if (plat_entry_is_scanned(entry))
             op(entry.name, dir);
     } while (plat_find_next(search, &entry));
     plat_find_close(search);

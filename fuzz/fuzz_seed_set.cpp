@@ -18,15 +18,6 @@ gen_side side_of(std::uint32_t seed, int files)
     return s;
 }
 
-bytes image_of(const std::vector<gen_side> &sides, bool header, std::size_t prefix = 0)
-{
-    gen_image image;
-    image.sides = sides;
-    image.fwnes_header = header;
-    image.prefix = prefix;
-    return gen_image_bytes(image);
-}
-
 const gen_side solo = side_of(201, 3), pair1 = side_of(202, 4), pair2 = side_of(203, 3),
                quad = side_of(204, 4), tiny = side_of(205, 1);
 
@@ -36,39 +27,39 @@ std::vector<bytes> damaged_images()
     std::vector<bytes> out;
     gen_side bad_header = solo;
     bad_header.files[1].header_code = 7;
-    out.push_back(image_of({bad_header}, true));
+    out.push_back(gen_image_of({bad_header}, true));
     gen_side bad_data = solo;
     bad_data.files[0].data_code = 9;
     bad_data.files[2].kind = 7;
     bad_data.info_valid = false;
     bad_data.undeclared.push_back(gen_make_file(9, "HIDDEN", 40, 77));
-    out.push_back(image_of({bad_data, pair2}, false));
+    out.push_back(gen_image_of({bad_data, pair2}, false));
     gen_side oversize = quad;
     oversize.files[3].size_override = 65000;
-    out.push_back(image_of({oversize}, true));
-    bytes cut = image_of({solo, pair2}, true);
+    out.push_back(gen_image_of({oversize}, true));
+    bytes cut = gen_image_of({solo, pair2}, true);
     gen_truncate(&cut, 16 + 65500 + 300);
     out.push_back(cut);
-    bytes wrong_count = image_of({pair1, pair2}, true);
+    bytes wrong_count = gen_image_of({pair1, pair2}, true);
     gen_poke(&wrong_count, 4, 5);
     out.push_back(wrong_count);
     gen_side changed = quad;
     changed.files[3].data[0] ^= 0x41;
-    out.push_back(image_of({changed, solo}, true));
+    out.push_back(gen_image_of({changed, solo}, true));
     return out;
 }
 
 std::vector<bytes> image_variants()
 {
     std::vector<bytes> out = {
-        image_of({solo}, true),
-        image_of({solo}, false),
-        image_of({pair1, pair2}, true),
-        image_of({pair2}, true),
-        image_of({pair1, pair2}, false, 61824),
-        image_of({tiny}, false, 61849),
-        image_of({quad}, false, 100),
-        image_of({side_of(300, 2)}, true),
+        gen_image_of({solo}, true),
+        gen_image_of({solo}, false),
+        gen_image_of({pair1, pair2}, true),
+        gen_image_of({pair2}, true),
+        gen_image_of({pair1, pair2}, false, 61824),
+        gen_image_of({tiny}, false, 61849),
+        gen_image_of({quad}, false, 100),
+        gen_image_of({side_of(300, 2)}, true),
         bytes{0x02, 0x00, 0x0D, 0x7F},
         bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'},
         bytes{},
@@ -140,10 +131,10 @@ std::vector<bytes> catalogue_seeds()
 const std::vector<std::pair<std::string, bytes>> &fuzz_known_images()
 {
     static const std::vector<std::pair<std::string, bytes>> known = {
-        {"Solo.fds", image_of({solo}, true)},
-        {"Pair.fds", image_of({pair1, pair2}, true)},
-        {"Quad.fds", image_of({quad}, true)},
-        {"Tiny.fds", image_of({tiny}, true)},
+        {"Solo.fds", gen_image_of({solo}, true)},
+        {"Pair.fds", gen_image_of({pair1, pair2}, true)},
+        {"Quad.fds", gen_image_of({quad}, true)},
+        {"Tiny.fds", gen_image_of({tiny}, true)},
     };
     return known;
 }

@@ -39,7 +39,7 @@ void walk_directory(const char *dir, file_step step, const char *pattern, unsign
     if (search == nullptr)
         return;
     do {
-        if (entry.name[0] != '.' && entry.plain_file)
+        if (plat_entry_is_scanned(entry))
             step(entry.name, dir, options);
     } while (plat_find_next(search, &entry));
     plat_find_close(search);

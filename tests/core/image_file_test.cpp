@@ -22,7 +22,8 @@ struct ImageFileTest : ::testing::Test {
 
 TEST_F(ImageFileTest, ReadsTheWholeFileExactly)
 {
-    bytes data = image_of({gen_make_side("READ", 0, 4, 21), gen_make_side("READ", 1, 1, 22)}, true);
+    bytes data =
+        gen_image_of({gen_make_side("READ", 0, 4, 21), gen_make_side("READ", 1, 1, 22)}, true);
     data.push_back(0x5A); // an odd length, not a whole number of sides
     std::string path = root + "/two sides.fds";
     ASSERT_TRUE(write_file_bytes(path, data));

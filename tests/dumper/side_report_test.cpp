@@ -69,7 +69,7 @@ TEST_F(ReportTest, HeaderTextShowsCodeVersionMakerAndDates)
         s.version = c.version;
         s.permit[0] = c.permit_year;
         s.created[0] = c.created_year;
-        EXPECT_EQ(report(image_of({s})), c.expected + ";game.fds\n");
+        EXPECT_EQ(report(gen_image_of({s})), c.expected + ";game.fds\n");
     }
 }
 
@@ -80,7 +80,7 @@ TEST_F(ReportTest, EitherMarkerWrongMakesTheInfoNotValid)
     const std::string expected =
         "TEST (V 1.00) MFR: 01 Nintendo                * Info Not Valid;game.fds\n";
     for (std::size_t offset : {34u, 35u}) {
-        bytes image = image_of({abc_side()});
+        bytes image = gen_image_of({abc_side()});
         gen_poke(&image, offset, 0x00);
         EXPECT_EQ(report(image), expected) << offset;
     }
@@ -90,12 +90,12 @@ TEST_F(ReportTest, CataloguePrefixPadsTheCodeAndPrintsTheSideNumberByteUnsigned)
 {
     gen_side s = abc_side(200);
     s.game_code = "AB";
-    EXPECT_EQ(report(image_of({s})), "AB  ;1;200;1;1;02;352441C2;CBF43926;game.fds\n");
+    EXPECT_EQ(report(gen_image_of({s})), "AB  ;1;200;1;1;02;352441C2;CBF43926;game.fds\n");
 }
 
 TEST_F(ReportTest, TextFieldsStopAtTheirFirstZeroByte)
 {
-    bytes image = image_of({abc_side()});
+    bytes image = gen_image_of({abc_side()});
     gen_poke(&image, 18, 0x00); // game code "TE", then a zero, then "T"
     gen_poke(&image, 63, 0x00); // first file name "KY", then a zero, then "ODAKU-"
     info_level = 1;
@@ -112,7 +112,7 @@ TEST_F(ReportTest, TextFieldsStopAtTheirFirstZeroByte)
 // name line; with them it is skipped, and the closing text still follows at level 2.
 TEST_F(ReportTest, ASkippedSideKeepsTheClosingTextAndWithoutCrcDataNothingIsSkipped)
 {
-    bytes image = image_of({abc_side()});
+    bytes image = gen_image_of({abc_side()});
     image.resize(2 * 65500, 0x00);
     const std::string first = "TEST (V 1.00) MFR: 01 Nintendo               Permit: 61/02/21 "
                               "(1986) Created: 61/02/21 (1986)";
@@ -140,7 +140,7 @@ TEST_F(ReportTest, ASkippedSideKeepsTheClosingTextAndWithoutCrcDataNothingIsSkip
 
 TEST_F(ReportTest, SignatureAtTheVeryFirstByteStartsNoSide)
 {
-    bytes image = image_of({abc_side()});
+    bytes image = gen_image_of({abc_side()});
     image.erase(image.begin()); // the block code in front of the signature is gone
     EXPECT_EQ(report(image), dir + "game.fds does not contain a Famicom disk image\n");
 }
@@ -149,7 +149,7 @@ TEST_F(ReportTest, SignatureAtTheFirstByteIsPassedForALaterOne)
 {
     bytes image = {'*', 'N', 'I', 'N', 'T', 'E', 'N', 'D', 'O', '-', 'H', 'V', 'C', '*'};
     image.resize(16, 0);
-    bytes side = image_of({abc_side()});
+    bytes side = gen_image_of({abc_side()});
     image.insert(image.end(), side.begin(), side.end());
     EXPECT_EQ(report(image), "TEST;1;0;1;1;02;352441C2;CBF43926;game.fds\n");
 }
@@ -158,9 +158,9 @@ TEST_F(ReportTest, InvalidDataIdSkipsTheCrcAndStepsOverTheClaimedSize)
 {
     gen_side s = abc_side();
     s.files[0].data_code = 5;
-    EXPECT_EQ(report(image_of({s})), "TEST;1;0;1;1;02\n***" + dir +
-                                         "game.fds Err: Invalid data ID for block  0\n\n"
-                                         ";CBF43926;game.fds\n");
+    EXPECT_EQ(report(gen_image_of({s})), "TEST;1;0;1;1;02\n***" + dir +
+                                             "game.fds Err: Invalid data ID for block  0\n\n"
+                                             ";CBF43926;game.fds\n");
 }
 
 TEST_F(ReportTest, FileDataPastTheEndOfTheImageEndsItAfterTheFileLine)
@@ -169,7 +169,7 @@ TEST_F(ReportTest, FileDataPastTheEndOfTheImageEndsItAfterTheFileLine)
     s.files[1].size_override = 65500;
     s.declared_override = 3;
     info_level = 2;
-    EXPECT_EQ(report(image_of({s})),
+    EXPECT_EQ(report(gen_image_of({s})),
               "TEST (V 1.00) MFR: 01 Nintendo               Permit: 61/02/21 (1986) Created: "
               "61/02/21 (1986)\n 0 KYODAKU- [PRG]     3;352441C2\n 1 CHARS    [CHR]  FFDC\n***" +
                   dir + "game.fds Err: File data past end of image - Block $1\n\n");
@@ -192,16 +192,17 @@ TEST_F(ReportTest, FileHeaderPastTheEndOfTheImageEndsIt)
         s.files[1].size_override = c.claimed_size;
         s.declared_override = 3;
         s.filler = c.filler;
-        EXPECT_EQ(report(image_of({s})), "TEST;1;0;1;1;03;352441C2\n***" + dir +
-                                             "game.fds Err: Invalid data ID for block  1\n\n\n***" +
-                                             dir + "game.fds Err: " + c.error + " - Block $2\n\n")
+        EXPECT_EQ(report(gen_image_of({s})),
+                  "TEST;1;0;1;1;03;352441C2\n***" + dir +
+                      "game.fds Err: Invalid data ID for block  1\n\n\n***" + dir +
+                      "game.fds Err: " + c.error + " - Block $2\n\n")
             << c.claimed_size;
     }
 }
 
 TEST_F(ReportTest, SignatureTextWithoutZeroByteStopsAtTheEndOfTheImage)
 {
-    bytes image = image_of({abc_side()});
+    bytes image = gen_image_of({abc_side()});
     image.resize(2 * 65500, 0xFF); // a second side of nothing but 0xFF
     std::string out = report(image);
     std::string expected = "TEST;1;0;1;2;02;352441C2;CBF43926;game.fds\n\n***" + dir +
@@ -217,7 +218,7 @@ TEST_F(ReportTest, PathsLongerThan256CharactersAreHandledWhole)
         ASSERT_EQ(plat_make_dir(deep.c_str()), 0);
     }
     std::string name = std::string(200, 'n') + ".fds";
-    ASSERT_TRUE(gen_write_file(deep + name, image_of({abc_side(), abc_side(1)})));
+    ASSERT_TRUE(gen_write_file(deep + name, gen_image_of({abc_side(), abc_side(1)})));
     EXPECT_EQ(report_file(name, deep), "TEST;1;0;1;2;02;352441C2;CBF43926;" + name +
                                            "\nTEST;1;1;2;2;02;352441C2;CBF43926;" +
                                            std::string(200, 'n') + " (2o2).fds\n");
@@ -231,7 +232,7 @@ TEST_F(ReportTest, TruncatedImagesNeverReadOutsideTheBuffer)
 {
     gen_side second = abc_side(1);
     second.files.push_back(text_file(2, "BIG", std::string(65400, 'z'), 2));
-    const bytes full = image_of({abc_side(), second});
+    const bytes full = gen_image_of({abc_side(), second});
     std::vector<std::size_t> lengths;
     for (std::size_t base : {std::size_t{0}, std::size_t{65500}, std::size_t{131000}}) {
         for (std::size_t k = 0; k < 120; k++)

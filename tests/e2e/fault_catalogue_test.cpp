@@ -70,7 +70,7 @@ TEST_P(FaultCatalogue, TheRunEndsNormallyAndNoImageIsLost)
     ASSERT_EQ(4, std::count(good.begin(), good.end(), '\n'));
     ASSERT_TRUE(write_file_text(work + "/ingredients.dat", c.make(good)));
     std::string games = dir("games");
-    bytes solo_image = image_of({solo}, true);
+    bytes solo_image = gen_image_of({solo}, true);
     ASSERT_TRUE(write_file_bytes(games + "/solo.fds", solo_image));
     run_result r = vormlin({"games"}, work);
     EXPECT_EQ(0, r.status);
@@ -99,7 +99,7 @@ TEST_F(FaultTest, BinaryGarbageAsCatalogueIdentifiesNothingAndLosesNothing)
 {
     ASSERT_TRUE(write_file_text(work + "/ingredients.dat", garbage("")));
     std::string games = dir("games");
-    bytes solo_image = image_of({solo}, true);
+    bytes solo_image = gen_image_of({solo}, true);
     bytes headerless = raw_sides({quad});
     ASSERT_TRUE(write_file_bytes(games + "/solo.fds", solo_image));
     ASSERT_TRUE(write_file_bytes(games + "/quad.fds", headerless));

@@ -77,7 +77,7 @@ TEST_F(FaultTest, ATmpImageRewrittenInPlaceSurvivesAFullDisk)
 TEST_F(FaultTest, TheDumperReportsToAFullOutputWithoutDying)
 {
     std::string games = dir("games");
-    ASSERT_TRUE(write_file_bytes(games + "/solo.fds", image_of({solo}, true)));
+    ASSERT_TRUE(write_file_bytes(games + "/solo.fds", gen_image_of({solo}, true)));
     std::string out = work + "/report.txt";
     // quindle's output goes to a file that may hold 10 bytes: its writes fail, it goes on.
     std::vector<std::string> argv = {

@@ -43,8 +43,8 @@ TEST_F(FaultTest, AnUnreadableImageIsLeftInPlace)
     if (!make_permissions_bind(&f))
         GTEST_SKIP() << "root without a 'nobody' user to switch to";
     std::string games = dir("games");
-    ASSERT_TRUE(write_file_bytes(games + "/locked.fds", image_of({solo}, true)));
-    ASSERT_TRUE(write_file_bytes(games + "/open.fds", image_of({quad}, true)));
+    ASSERT_TRUE(write_file_bytes(games + "/locked.fds", gen_image_of({solo}, true)));
+    ASSERT_TRUE(write_file_bytes(games + "/open.fds", gen_image_of({quad}, true)));
     ASSERT_EQ(0, chmod((games + "/locked.fds").c_str(), 0));
     ASSERT_EQ(0, chmod(work.c_str(), 0777));
     ASSERT_EQ(0, chmod(games.c_str(), 0777));
@@ -55,7 +55,7 @@ TEST_F(FaultTest, AnUnreadableImageIsLeftInPlace)
     EXPECT_TRUE(file_exists(games + "/locked.fds"));
     EXPECT_TRUE(file_exists(games + "/ren/Quad.fds"));
     chmod((games + "/locked.fds").c_str(), 0644);
-    EXPECT_EQ(image_of({solo}, true), read_file_bytes(games + "/locked.fds"));
+    EXPECT_EQ(gen_image_of({solo}, true), read_file_bytes(games + "/locked.fds"));
 }
 
 TEST_F(FaultTest, NamesWithBlanksSemicolonsAndOtherBytesAreHandledLikeAnyOther)
@@ -66,10 +66,10 @@ TEST_F(FaultTest, NamesWithBlanksSemicolonsAndOtherBytesAreHandledLikeAnyOther)
     bytes unknown = raw_sides({side_of(999)});
     for (const std::string &name : odd)
         ASSERT_TRUE(write_file_bytes(games + "/" + name, unknown));
-    ASSERT_TRUE(write_file_bytes(games + "/;.fds", image_of({solo}, true)));
+    ASSERT_TRUE(write_file_bytes(games + "/;.fds", gen_image_of({solo}, true)));
     run_result r = vormlin({"games"}, work);
     EXPECT_EQ(0, r.status);
-    tree expected = {{"ren/Solo.fds", image_of({solo}, true)}};
+    tree expected = {{"ren/Solo.fds", gen_image_of({solo}, true)}};
     for (const std::string &name : odd) {
         expected["bak/" + name] = unknown;
         expected[name] = with_header(unknown, 1);
@@ -83,10 +83,10 @@ TEST_F(FaultTest, NamesAndPathsLongerThan255CharactersFailCleanly)
     std::string long_name = std::string(248, 'n') + ".fds"; // games/bak/ + it passes 255
     std::string longest = std::string(251, 'm') + ".fds";   // games/ + it passes 259
     ASSERT_TRUE(write_file_bytes(games + "/" + long_name, raw_sides({solo})));
-    ASSERT_TRUE(write_file_bytes(games + "/" + longest, image_of({quad}, true)));
+    ASSERT_TRUE(write_file_bytes(games + "/" + longest, gen_image_of({quad}, true)));
     run_result r = vormlin({"-v", "games"}, work);
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ((tree{{long_name, raw_sides({solo})}, {longest, image_of({quad}, true)}}),
+    EXPECT_EQ((tree{{long_name, raw_sides({solo})}, {longest, gen_image_of({quad}, true)}}),
               snapshot_tree(games));
     EXPECT_NE(std::string::npos,
               r.out.find(long_name + ": backup into bak failed; left unchanged"));
@@ -106,8 +106,8 @@ TEST_F(FaultTest, EveryNumberedNameTakenLeavesTheFileWhereItWas)
         bytes input;
     } cases[] = {
         {"bak", "in.fds", raw_sides({solo})},
-        {"dupes", "Solo.fds", image_of({solo}, true)},
-        {"parts", "Pair (2o2).fds", image_of({pair2}, true)},
+        {"dupes", "Solo.fds", gen_image_of({solo}, true)},
+        {"parts", "Pair (2o2).fds", gen_image_of({pair2}, true)},
     };
     for (const taken_case &c : cases) {
         SCOPED_TRACE(c.subdir);

@@ -28,7 +28,7 @@ TEST_P(FaultSubdir, APlainFileInPlaceOfTheSubdirectoryStopsOnlyThatMove)
 {
     const blocked_case &c = GetParam();
     std::string games = dir("games");
-    bytes inputs[] = {image_of({solo}, true), raw_sides({solo}), image_of({pair2}, true)};
+    bytes inputs[] = {gen_image_of({solo}, true), raw_sides({solo}), gen_image_of({pair2}, true)};
     const bytes &input = inputs[c.input];
     ASSERT_TRUE(write_file_bytes(games + "/in.fds", input));
     tree before;
@@ -74,10 +74,10 @@ TEST_F(FaultTest, AScannedDirectoryWithoutWriteRightsLeavesEveryFileInPlace)
         GTEST_SKIP() << "root without a 'nobody' user to switch to";
     std::string games = dir("games");
     tree input = {
-        {"as-is.fds", image_of({solo}, true)},
+        {"as-is.fds", gen_image_of({solo}, true)},
         {"headerless.fds", raw_sides({solo})},
         {"junk.fds", bytes{'j', 'u', 'n', 'k'}},
-        {"side2.fds", image_of({pair2}, true)},
+        {"side2.fds", gen_image_of({pair2}, true)},
     };
     for (const auto &[name, content] : input)
         ASSERT_TRUE(write_file_bytes(games + "/" + name, content));

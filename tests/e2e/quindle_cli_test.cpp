@@ -26,20 +26,20 @@ TEST_F(QuindleTest, WithoutArgumentsOrWithOptionsAlonePrintsTheUsageText)
 
 TEST_F(QuindleTest, DefaultsPrintTheCatalogueLine)
 {
-    put("game.fds", image_of({abc_side()}));
+    put("game.fds", gen_image_of({abc_side()}));
     EXPECT_EQ(quindle({"game.fds"}), abc_line);
 }
 
 TEST_F(QuindleTest, OnlyTheSecondSideOfTwoCarriesTheSideTag)
 {
-    put("game.fds", image_of({abc_side(0), abc_side(1)}));
+    put("game.fds", gen_image_of({abc_side(0), abc_side(1)}));
     EXPECT_EQ(quindle({"game.fds"}), "TEST;1;0;1;2;02;352441C2;CBF43926;game.fds\n"
                                      "TEST;1;1;2;2;02;352441C2;CBF43926;game (2o2).fds\n");
 }
 
 TEST_F(QuindleTest, MoreInfoPutsTheHeaderTextDirectlyBeforeTheCatalogueLine)
 {
-    put("game.fds", image_of({abc_side()}));
+    put("game.fds", gen_image_of({abc_side()}));
     EXPECT_EQ(quindle({"-i", "game.fds"}), abc_header + abc_line);
 }
 
@@ -48,7 +48,7 @@ TEST_F(QuindleTest, ExtraInfoPrintsAFileTableWithKindNames)
     gen_side s = abc_side();
     s.files.push_back(text_file(0x1F, "SOUND", "a", 2));
     s.files.push_back(text_file(3, "ODD", "abcdefghijklmnopqrstuvwxyz", 7));
-    put("game.fds", image_of({s}));
+    put("game.fds", gen_image_of({s}));
     EXPECT_EQ(quindle({"-x", "game.fds"}), abc_header + "\n 0 KYODAKU- [PRG]     3;352441C2"
                                                         "\n 1 CHARS    [CHR]     9;CBF43926"
                                                         "\n1F SOUND    [SND]     1;E8B7BE43"
@@ -58,7 +58,7 @@ TEST_F(QuindleTest, ExtraInfoPrintsAFileTableWithKindNames)
 
 TEST_F(QuindleTest, NoCrcDataPrintsNamesAtEveryLevel)
 {
-    put("game.fds", image_of({abc_side(0), abc_side(1)}));
+    put("game.fds", gen_image_of({abc_side(0), abc_side(1)}));
     EXPECT_EQ(quindle({"-o", "game.fds"}), ";game.fds\n;game (2o2).fds\n");
     EXPECT_EQ(quindle({"-o", "-i", "game.fds"}),
               abc_header + ";game.fds\n" + abc_header + ";game (2o2).fds\n");
@@ -68,7 +68,7 @@ TEST_F(QuindleTest, NoCrcDataPrintsNamesAtEveryLevel)
 
 TEST_F(QuindleTest, TheLastOfSeveralLevelOptionsDecides)
 {
-    put("game.fds", image_of({abc_side()}));
+    put("game.fds", gen_image_of({abc_side()}));
     EXPECT_EQ(quindle({"-x", "-i", "game.fds"}), abc_header + abc_line);
     EXPECT_EQ(quindle({"-i", "-x", "game.fds"}),
               abc_header + "\n 0 KYODAKU- [PRG]     3;352441C2\n 1 CHARS    [CHR]     9;CBF43926"
@@ -77,14 +77,14 @@ TEST_F(QuindleTest, TheLastOfSeveralLevelOptionsDecides)
 
 TEST_F(QuindleTest, OnlyTheSecondCharacterOfAnOptionCounts)
 {
-    put("game.fds", image_of({abc_side()}));
+    put("game.fds", gen_image_of({abc_side()}));
     EXPECT_EQ(quindle({"-info", "game.fds"}), abc_header + abc_line);
     EXPECT_EQ(quindle({"-q", "game.fds"}), abc_line);
 }
 
 TEST_F(QuindleTest, ArgumentsAfterTheFirstFileAreFilesToo)
 {
-    put("game.fds", image_of({abc_side()}));
+    put("game.fds", gen_image_of({abc_side()}));
     EXPECT_EQ(quindle({"game.fds", "-x"}), abc_line + "-x: failed to open");
 }
 
@@ -94,12 +94,12 @@ TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesAndPassesOverDotFilesAndDirec
     a.game_code = "AAAA";
     gen_side b = abc_side();
     b.game_code = "BBBB";
-    put("b.fds", image_of({b}));
-    put("C.FDS", image_of({a}));
-    put("a.fam", image_of({a}));
-    put("D.fdx", image_of({b}));
-    put(".hidden.fds", image_of({a}));
-    put("note.txt", image_of({a}));
+    put("b.fds", gen_image_of({b}));
+    put("C.FDS", gen_image_of({a}));
+    put("a.fam", gen_image_of({a}));
+    put("D.fdx", gen_image_of({b}));
+    put(".hidden.fds", gen_image_of({a}));
+    put("note.txt", gen_image_of({a}));
     ASSERT_EQ(mkdir((dir + "/sub.fds").c_str(), 0755), 0);
     const std::string expected = "BBBB;1;0;1;1;02;352441C2;CBF43926;b.fds\n"
                                  "AAAA;1;0;1;1;02;352441C2;CBF43926;C.FDS\n"
@@ -112,8 +112,8 @@ TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesAndPassesOverDotFilesAndDirec
 
 TEST_F(QuindleTest, StarAfterAFileIsAFileName)
 {
-    put("a.fds", image_of({abc_side()}));
-    put("b.fds", image_of({abc_side()}));
+    put("a.fds", gen_image_of({abc_side()}));
+    put("b.fds", gen_image_of({abc_side()}));
     EXPECT_EQ(quindle({"a.fds", "*"}),
               "TEST;1;0;1;1;02;352441C2;CBF43926;a.fds\n*: failed to open");
 }
@@ -126,7 +126,7 @@ TEST_F(QuindleTest, AnEmptyDirectoryPrintsNothing)
 TEST_F(QuindleTest, ADirectoryInTheArgumentOpensThePathButNamesTheFile)
 {
     ASSERT_EQ(mkdir((dir + "/images").c_str(), 0755), 0);
-    put("images/disk.fds", image_of({abc_side(0), abc_side(1)}));
+    put("images/disk.fds", gen_image_of({abc_side(0), abc_side(1)}));
     put("images/junk.fds", bytes(100, 0x55));
     EXPECT_EQ(quindle({"images/disk.fds", "images/junk.fds", "images/none.fds"}),
               "TEST;1;0;1;2;02;352441C2;CBF43926;disk.fds\n"

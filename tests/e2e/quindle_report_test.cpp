@@ -7,7 +7,7 @@ TEST_F(QuindleTest, ASideWithoutFilesGivesFileCount00AndTheNameDirectly)
 {
     gen_side s = abc_side();
     s.files.clear();
-    put("game.fds", image_of({s}));
+    put("game.fds", gen_image_of({s}));
     EXPECT_EQ(quindle({"game.fds"}), "TEST;1;0;1;1;00;game.fds\n");
     EXPECT_EQ(quindle({"-x", "game.fds"}), abc_header + ";game.fds\n\n\n");
 }
@@ -16,7 +16,7 @@ TEST_F(QuindleTest, AFirstSideWithoutBlockCode1IsSkippedAndTheSecondReported)
 {
     gen_side first = abc_side(0);
     first.info_code = 0x00;
-    put("game.fds", image_of({first, abc_side(1)}));
+    put("game.fds", gen_image_of({first, abc_side(1)}));
     EXPECT_EQ(quindle({"game.fds"}), "\n***game.fds Err: FDS block ID 0\n\n"
                                      "TEST;1;1;2;2;02;352441C2;CBF43926;game (2o2).fds\n");
     EXPECT_EQ(quindle({"-o", "game.fds"}), ";game.fds\n;game (2o2).fds\n");
@@ -28,7 +28,7 @@ TEST_F(QuindleTest, LaterSidesAreCheckedOnTheFirstFourSignatureCharacters)
     near.signature = "*NINJA-WARRIOR";
     gen_side wrong = abc_side(2);
     wrong.signature = "*NOPE";
-    put("game.fds", image_of({abc_side(0), near, wrong}));
+    put("game.fds", gen_image_of({abc_side(0), near, wrong}));
     EXPECT_EQ(quindle({"game.fds"}), "TEST;1;0;1;3;02;352441C2;CBF43926;game.fds\n"
                                      "TEST;1;1;2;3;02;352441C2;CBF43926;game (2o3).fds\n"
                                      "\n***game.fds Err: FDS signature *NOPE\n\n");
@@ -38,7 +38,7 @@ TEST_F(QuindleTest, FilesWithoutADiskImage)
 {
     put("empty.fds", bytes());
     put("rom.nes", bytes(70000, 0x4E));
-    bytes small = image_of({abc_side()});
+    bytes small = gen_image_of({abc_side()});
     small.resize(65499);
     put("small.fds", small);
     EXPECT_EQ(quindle({"empty.fds", "rom.nes", "small.fds"}),
@@ -49,8 +49,8 @@ TEST_F(QuindleTest, FilesWithoutADiskImage)
 
 TEST_F(QuindleTest, OnlyWholeSidesBehindTheFirstSignatureCount)
 {
-    put("header.fds", image_of({abc_side(0), abc_side(1)}, true));
-    bytes half = image_of({abc_side(0), abc_side(1)});
+    put("header.fds", gen_image_of({abc_side(0), abc_side(1)}, true));
+    bytes half = gen_image_of({abc_side(0), abc_side(1)});
     half.resize(65500 + 32750);
     put("half.fds", half);
     EXPECT_EQ(quindle({"header.fds", "half.fds"}),
@@ -63,16 +63,16 @@ TEST_F(QuindleTest, DamagedSidesPrintTheirMessages)
 {
     gen_side no_amount = abc_side(1);
     no_amount.amount_code = 0x0F;
-    put("amount.fds", image_of({abc_side(0), no_amount, abc_side(2)}));
+    put("amount.fds", gen_image_of({abc_side(0), no_amount, abc_side(2)}));
 
     gen_side bad_header = abc_side();
     bad_header.files[1].header_code = 0x13;
-    put("header.fds", image_of({bad_header, abc_side(1)}));
+    put("header.fds", gen_image_of({bad_header, abc_side(1)}));
 
     gen_side bad_data = abc_side();
     bad_data.files[0].number = 0x2C;
     bad_data.files[0].data_code = 0;
-    put("data.fds", image_of({bad_data}));
+    put("data.fds", gen_image_of({bad_data}));
 
     EXPECT_EQ(quindle({"amount.fds", "header.fds", "data.fds", "gone.fds", "-x"}),
               "TEST;1;0;1;3;02;352441C2;CBF43926;amount.fds\n"
@@ -90,7 +90,7 @@ TEST_F(QuindleTest, AnImageThatEndsEarlyPrintsNoClosingText)
 {
     gen_side no_amount = abc_side(1);
     no_amount.amount_code = 0;
-    put("game.fds", image_of({abc_side(0), no_amount}));
+    put("game.fds", gen_image_of({abc_side(0), no_amount}));
     EXPECT_EQ(quindle({"-x", "game.fds"}),
               abc_header +
                   "\n 0 KYODAKU- [PRG]     3;352441C2\n 1 CHARS    [CHR]     9;CBF43926"
@@ -102,7 +102,7 @@ TEST_F(QuindleTest, AnImageThatEndsEarlyPrintsNoClosingText)
 // quietly (the sanitizer build turns any bad read into a failure status).
 TEST_F(QuindleTest, TruncatedImagesNeverCrashTheProgram)
 {
-    const bytes full = image_of({abc_side(0), abc_side(1)}, true);
+    const bytes full = gen_image_of({abc_side(0), abc_side(1)}, true);
     const std::size_t cuts[] = {0,     1,     15,    16,    17,    30,    31,     72,    73,
                                 74,    90,    91,    92,    95,    110,   111,    65515, 65516,
                                 65517, 65531, 65532, 65533, 65590, 65591, 131015, 131016};

@@ -45,11 +45,11 @@ TEST_F(VormlinCli, SortsADirectoryOfVariants)
     bytes junk = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
     tree input = {
         {"alpha.fds", raw_sides({alpha})},
-        {"alpha copy.fds", image_of({alpha}, true)},
-        {"beta.fam", image_of({beta1, beta2}, false, 61824)},
-        {"beta side1.fds", image_of({beta1}, true)},
+        {"alpha copy.fds", gen_image_of({alpha}, true)},
+        {"beta.fam", gen_image_of({beta1, beta2}, false, 61824)},
+        {"beta side1.fds", gen_image_of({beta1}, true)},
         {"junk.fds", junk},
-        {"unknown.fds", image_of({side_of(999)}, true)},
+        {"unknown.fds", gen_image_of({side_of(999)}, true)},
     };
     for (const auto &[name, content] : input)
         ASSERT_TRUE(write_file_bytes(games + "/" + name, content));
@@ -73,8 +73,8 @@ TEST_F(VormlinCli, SortsADirectoryOfVariants)
 
 TEST_F(VormlinCli, OptionsAreCheckBoxes)
 {
-    bytes fam = image_of({beta1, beta2}, false, 61849);
-    bytes headered = image_of({alpha}, true);
+    bytes fam = gen_image_of({beta1, beta2}, false, 61849);
+    bytes headered = gen_image_of({alpha}, true);
     for (const char *name : {"plain", "save", "convert"}) {
         std::string d = dir(name);
         ASSERT_TRUE(write_file_bytes(d + "/beta.fam", fam));
@@ -101,8 +101,8 @@ TEST_F(VormlinCli, OptionsAreCheckBoxes)
 TEST_F(VormlinCli, EachDirectoryIsOneRunAndFoundGamesAddUp)
 {
     std::string one = dir("one"), two = dir("two");
-    ASSERT_TRUE(write_file_bytes(one + "/a.fds", image_of({alpha}, true)));
-    ASSERT_TRUE(write_file_bytes(two + "/g.fds", image_of({gamma}, true)));
+    ASSERT_TRUE(write_file_bytes(one + "/a.fds", gen_image_of({alpha}, true)));
+    ASSERT_TRUE(write_file_bytes(two + "/g.fds", gen_image_of({gamma}, true)));
     run_result r = vormlin({"one", two + "/"}, work);
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("5!\n5!\n", r.out);
@@ -116,7 +116,7 @@ TEST_F(VormlinCli, EachDirectoryIsOneRunAndFoundGamesAddUp)
 TEST_F(VormlinCli, AMissingCatalogueStopsEachRunWithStatusOne)
 {
     std::string games = dir("games");
-    ASSERT_TRUE(write_file_bytes(games + "/a.fds", image_of({alpha}, true)));
+    ASSERT_TRUE(write_file_bytes(games + "/a.fds", gen_image_of({alpha}, true)));
     std::filesystem::remove(work + "/ingredients.dat");
     run_result r = vormlin({"games", "games"}, work);
     EXPECT_EQ(1, r.status);

@@ -27,37 +27,37 @@ bytes random_input(rng &r, const known_set &k)
     bool h = r.below(2) == 0;
     switch (r.below(13)) {
     case 0:
-        return image_of({k.solo}, h);
+        return gen_image_of({k.solo}, h);
     case 1:
-        return image_of({k.pair1, k.pair2}, h);
+        return gen_image_of({k.pair1, k.pair2}, h);
     case 2: // a later side first: rewritten and split
-        return image_of({k.pair2, k.pair1}, true);
+        return gen_image_of({k.pair2, k.pair1}, true);
     case 3:
-        return image_of({k.pair1}, h, r.below(2) == 0 ? 61824 : 61849);
+        return gen_image_of({k.pair1}, h, r.below(2) == 0 ? 61824 : 61849);
     case 4: // two surplus sides behind a known one
-        return image_of({k.solo, k.quad, unknown}, false);
+        return gen_image_of({k.solo, k.quad, unknown}, false);
     case 5:
-        return image_of({unknown}, h);
+        return gen_image_of({unknown}, h);
     case 6:
         return {0x02, 0x00, 0x0D, 0x7F};
     case 7:
         return bytes(r.below(300), static_cast<std::uint8_t>(r.next()));
     case 8: // a differing file and a surplus side
-        return image_of({quad_changed, k.solo}, true, r.below(2) == 0 ? 61824 : 0);
+        return gen_image_of({quad_changed, k.solo}, true, r.below(2) == 0 ? 61824 : 0);
     case 9: {
-        bytes b = image_of({k.pair1, k.pair2}, true);
+        bytes b = gen_image_of({k.pair1, k.pair2}, true);
         b[4] = static_cast<std::uint8_t>(r.below(4));
         return b;
     }
     case 10: {
-        bytes b = image_of({k.solo, unknown}, true);
+        bytes b = gen_image_of({k.solo, unknown}, true);
         gen_truncate(&b, 16 + 65500 + r.below(65500));
         return b;
     }
     case 11:
-        return image_of({k.quad}, false, r.below(2) == 0 ? 100 : 0);
+        return gen_image_of({k.quad}, false, r.below(2) == 0 ? 100 : 0);
     default:
-        return image_of({k.pair1}, h);
+        return gen_image_of({k.pair1}, h);
     }
 }
 
@@ -178,10 +178,10 @@ void write_scenario(rng &r, const known_set &k, const scenario &s)
         if (fs::exists(path) || (fs::exists(parent) && !fs::is_directory(parent)))
             continue;
         fs::create_directories(parent);
-        ASSERT_TRUE(write_file_bytes(path, image_of({k.solo}, true))) << path;
+        ASSERT_TRUE(write_file_bytes(path, gen_image_of({k.solo}, true))) << path;
     }
     if (r.below(3) == 0) {
-        ASSERT_TRUE(write_file_bytes(s.work + "/tmp0000.fds", image_of({k.pair2}, false)));
+        ASSERT_TRUE(write_file_bytes(s.work + "/tmp0000.fds", gen_image_of({k.pair2}, false)));
     }
     for (int i = 1 + static_cast<int>(r.below(6)); i > 0; i--) {
         std::string path = s.scan + "/" + input_names[r.below(std::size(input_names))];
@@ -274,14 +274,14 @@ class VormlinSummary : public ::testing::Test {
         for (char digit = '0'; digit <= '9'; digit++)
             ASSERT_TRUE(write_file_bytes(work + "/dupes/Solo.fd" + digit, {0x01}));
         std::map<std::string, bytes> files = {
-            {"a.fds", image_of({k.solo}, true)},
-            {"b.fds", image_of({k.solo}, true)},
-            {"c.fds", image_of({k.pair1}, true)},
-            {"d.fds", image_of({side_of(777)}, true)},
+            {"a.fds", gen_image_of({k.solo}, true)},
+            {"b.fds", gen_image_of({k.solo}, true)},
+            {"c.fds", gen_image_of({k.pair1}, true)},
+            {"d.fds", gen_image_of({side_of(777)}, true)},
             {"e.fds", {'j', 'u', 'n', 'k'}},
             {"f.fds", {0x02, 0x00, 0x0D, 0x00}},
-            {"g.fds", image_of({k.pair1, k.pair2, k.quad}, false)},
-            {"h.fds", image_of({k.solo}, true)},
+            {"g.fds", gen_image_of({k.pair1, k.pair2, k.quad}, false)},
+            {"h.fds", gen_image_of({k.solo}, true)},
         };
         for (const auto &[name, content] : files)
             ASSERT_TRUE(write_file_bytes(work + "/" + name, content));

@@ -22,7 +22,7 @@ inline gen_side side_of(std::uint32_t seed, int files = 3)
 
 inline bytes raw_sides(const std::vector<gen_side> &sides)
 {
-    return image_of(sides, false);
+    return gen_image_of(sides, false);
 }
 
 // The catalogue line of one side, as the dumper writes it.
@@ -54,7 +54,7 @@ inline bool write_catalogue(const std::string &work,
     std::string quindle = QUINDLE_PATH;
     std::string dir = make_scratch_dir("known");
     for (const auto &k : known) {
-        if (!write_file_bytes(dir + "/" + k.first, image_of(k.second, true)))
+        if (!write_file_bytes(dir + "/" + k.first, gen_image_of(k.second, true)))
             return false;
         for (std::size_t i = 0; i < k.second.size(); i++)
             text += catalogue_line(k.second[i], static_cast<int>(i + 1),

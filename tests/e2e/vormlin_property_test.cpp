@@ -43,39 +43,39 @@ input random_input(rng &r, const known_set &k)
     bool h = r.below(2) == 0;
     switch (r.below(12)) {
     case 0:
-        return same_either_way(image_of({k.solo}, h), bak_or_ren, h);
+        return same_either_way(gen_image_of({k.solo}, h), bak_or_ren, h);
     case 1:
-        return same_either_way(image_of({k.pair1, k.pair2}, h), bak_or_ren, h);
+        return same_either_way(gen_image_of({k.pair1, k.pair2}, h), bak_or_ren, h);
     case 2: // first side is a later side: rewritten, then split
-        return same_either_way(image_of({k.pair2, k.pair1}, true), to_bak);
+        return same_either_way(gen_image_of({k.pair2, k.pair1}, true), to_bak);
     case 3: // FAM layout, one side of two: converted with -c, else a part
-        return {image_of({k.pair1}, h, r.below(2) == 0 ? 61824 : 61849), to_parts, to_bak};
+        return {gen_image_of({k.pair1}, h, r.below(2) == 0 ? 61824 : 61849), to_parts, to_bak};
     case 4: // surplus sides behind a known one
-        return same_either_way(image_of({k.solo, k.quad, unknown}, false), to_bak);
+        return same_either_way(gen_image_of({k.solo, k.quad, unknown}, false), to_bak);
     case 5:
-        return same_either_way(image_of({unknown}, h), bak_or_stays, h);
+        return same_either_way(gen_image_of({unknown}, h), bak_or_stays, h);
     case 6:
         return same_either_way({0x02, 0x00, 0x0D, 0x7F}, to_rom);
     case 7:
         return same_either_way(bytes(r.below(300), static_cast<std::uint8_t>(r.next())), to_bad);
     case 8: { // one differing file, a surplus side; FAM layout when prefixed
         bool fam = r.below(2) != 0;
-        return {image_of({quad_changed, k.solo}, true, fam ? 61824 : 0), fam ? to_ren : to_bak,
+        return {gen_image_of({quad_changed, k.solo}, true, fam ? 61824 : 0), fam ? to_ren : to_bak,
                 to_bak};
     }
     case 9: { // a header whose side count may be wrong
-        bytes b = image_of({k.pair1, k.pair2}, true);
+        bytes b = gen_image_of({k.pair1, k.pair2}, true);
         b[4] = static_cast<std::uint8_t>(r.next());
         return same_either_way(b, b[4] == 2 ? bak_or_ren : to_bak, true);
     }
     case 10: { // a second side cut short: the header's count is wrong either way
-        bytes b = image_of({k.solo, unknown}, true);
+        bytes b = gen_image_of({k.solo, unknown}, true);
         gen_truncate(&b, 16 + 65500 + r.below(65500));
         return same_either_way(b, to_bak);
     }
     default: {
         bool other = r.below(2) != 0;
-        bytes b = image_of({k.quad}, false, other ? 100 : 0);
+        bytes b = gen_image_of({k.quad}, false, other ? 100 : 0);
         return other ? input{b, to_ren, to_bak} : same_either_way(b, bak_or_ren);
     }
     }
@@ -119,10 +119,10 @@ void write_scenario(rng &r, const known_set &k, scenario *s)
             std::filesystem::create_directories(s->scan + "/" + parent);
         if (parent.empty())
             s->blocked.insert(name);
-        s->before[path] = image_of({k.solo}, true);
+        s->before[path] = gen_image_of({k.solo}, true);
     }
     if (s->scan != s->work && r.below(2) == 0)
-        s->before[s->work + "/tmp0000.fds"] = image_of({k.pair2}, false);
+        s->before[s->work + "/tmp0000.fds"] = gen_image_of({k.pair2}, false);
     for (const auto &[path, data] : s->before)
         ASSERT_TRUE(write_file_bytes(path, data)) << path;
     for (const auto &[name, in] : s->inputs)
@@ -216,8 +216,8 @@ TEST(VormlinProperty, EveryInputSurvivesWhereTheRulesPutItAndNothingElseChanges)
     std::string root = make_scratch_dir("vormlin-prop");
     std::string outside = root + "/outside";
     std::filesystem::create_directories(outside + "/ren");
-    ASSERT_TRUE(write_file_bytes(outside + "/neighbour.fds", image_of({k.solo}, false)));
-    ASSERT_TRUE(write_file_bytes(outside + "/ren/Solo.fds", image_of({k.solo}, true)));
+    ASSERT_TRUE(write_file_bytes(outside + "/neighbour.fds", gen_image_of({k.solo}, false)));
+    ASSERT_TRUE(write_file_bytes(outside + "/ren/Solo.fds", gen_image_of({k.solo}, true)));
     tree outside_before = snapshot_tree(outside);
     rng r{12345};
     for (int n = 0, count = scenario_count(1); n < count; n++) {

@@ -41,7 +41,7 @@ TEST(FaultListing, AFileThatVanishesIsPassedOverAndAChangedOneIsTakenAsItIsNow)
     ASSERT_FALSE(cwd.dir.empty());
     gen_side known = gen_make_side("LIST", 0, 3, 77);
     add_catalogue_entry("Known.fds", 1, 1, crcs_of(known));
-    replacement = image_of({known}, true);
+    replacement = gen_image_of({known}, true);
     scan_dir = cwd.dir + "/";
     bytes junk = {'j', 'u', 'n', 'k'};
     for (const char *name : {"a.fds", "b.fds", "c.fds"})

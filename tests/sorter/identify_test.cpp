@@ -65,7 +65,7 @@ TEST_F(Identify, FileCountsMayDifferByOneButNeverByTwo)
             int entry = add_catalogue_entry("Game.fds", 1, 1, first(all_crcs, std::size_t(c)));
             gen_side s = all;
             s.files.resize(std::size_t(n));
-            bytes image = image_of({s});
+            bytes image = gen_image_of({s});
             bool near = n - c <= 1 && c - n <= 1;
             EXPECT_EQ(search(image), near ? entry : 0) << n << " files against " << c;
             EXPECT_EQ(identify(&image), near ? entry : 0) << n << " files against " << c;
@@ -85,7 +85,7 @@ TEST_F(Identify, ADifferingFileIsFoundOnlyWhereTheSearchDoesNotLook)
             gen_side s = side_with(m, 21);
             int entry = add_catalogue_entry("Game.fds", 1, 1, crcs_of(s));
             s.files[std::size_t(changed)].data[0] ^= 0x5A;
-            bytes image = image_of({s});
+            bytes image = gen_image_of({s});
             bool found = m >= 4 && changed == m - 1;
             EXPECT_EQ(identify(&image), found ? entry : 0) << m << " files, file " << changed;
             std::uint32_t changed_crc = gen_crc32(s.files[std::size_t(changed)].data);
@@ -99,12 +99,12 @@ TEST_F(Identify, FiveFilesAgainstFourAllowOnlyTheFifthToDiffer)
     gen_side s = side_with(5, 31);
     std::vector<std::uint32_t> c = crcs_of(s);
     int entry = add_catalogue_entry("Game.fds", 1, 1, first(c, 4));
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     EXPECT_EQ(identify(&image), entry);
     EXPECT_EQ(catalogue[entry].mismatch_crc, c[4]);
 
     s.files[3].data[5] ^= 1; // not compared by the search, but a second difference
-    bytes changed = image_of({s});
+    bytes changed = gen_image_of({s});
     EXPECT_EQ(search(changed), entry);
     EXPECT_EQ(identify(&changed), 0);
 }
@@ -116,7 +116,7 @@ TEST_F(Identify, FourFilesAgainstFiveIgnoreTheCataloguesFifth)
     c.push_back(0x12345678u);
     int entry = add_catalogue_entry("Game.fds", 1, 1, c);
     catalogue[entry].mismatch_crc = 0xFFFFu;
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     EXPECT_EQ(identify(&image), entry);
     EXPECT_EQ(catalogue[entry].mismatch_crc, 0u);
 }
@@ -125,7 +125,7 @@ TEST_F(Identify, CatalogueZeroIsAWildcardOnlyAfterTheFirstPlace)
 {
     gen_side s = side_with(3, 51);
     std::vector<std::uint32_t> c = crcs_of(s);
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
 
     add_catalogue_entry("First zero.fds", 1, 1, {0u, c[1], c[2]});
     EXPECT_EQ(search(image), 0);
@@ -145,7 +145,7 @@ TEST_F(Identify, CatalogueZeroIsAWildcardOnlyAfterTheFirstPlace)
 TEST_F(Identify, TheFirstOfTwoMatchingEntriesWins)
 {
     gen_side s = side_with(2, 61);
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     add_catalogue_entry("Other.fds", 1, 1, crcs_of(side_with(2, 62)));
     int earlier = add_catalogue_entry("Earlier.fds", 1, 1, crcs_of(s));
     add_catalogue_entry("Later.fds", 1, 1, crcs_of(s));
@@ -158,7 +158,7 @@ TEST_F(Identify, EmptyDifferingFileLeavesTheSlotAtZeroButStillCounts)
     s.files[3].data.clear(); // CRC 0
     std::vector<std::uint32_t> c = crcs_of(s);
     ASSERT_EQ(c[3], 0u);
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     int entry = add_catalogue_entry("Game.fds", 1, 1, {c[0], c[1], c[2], 0xABCDEF01u});
     catalogue[entry].mismatch_crc = 0x99u;
     EXPECT_EQ(identify(&image), entry);
@@ -166,7 +166,7 @@ TEST_F(Identify, EmptyDifferingFileLeavesTheSlotAtZeroButStillCounts)
 
     // A fifth file beyond the list differs too: with the empty file that makes two.
     s.files.push_back(gen_make_file(4, "FIFTH", 100, 72));
-    bytes five = image_of({s});
+    bytes five = gen_image_of({s});
     EXPECT_EQ(search(five), entry);
     EXPECT_EQ(identify(&five), 0);
     catalogue[entry].crcs[3] = 0u;
@@ -178,7 +178,7 @@ TEST_F(Identify, FirstSideFileRunningPastItsSideIsFoundButFailsVerification)
 {
     gen_side s = side_with(0, 81);
     s.files.push_back(gen_make_file(0, "BIG", 65500 - 58 - 17 + 10, 82));
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     image.resize(65500 * 2, 0);
     int entry = add_catalogue_entry("Game.fds", 1, 1, crcs_of(s));
     EXPECT_EQ(search(image), entry);
@@ -192,7 +192,7 @@ TEST_F(Identify, DamagedFirstHeaderGivesAListOfZeros)
 {
     gen_side s = side_with(2, 91);
     s.files[0].header_code = 7;
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     add_catalogue_entry("Real.fds", 1, 1, crcs_of(s));
     EXPECT_EQ(search(image), 0);
     int zeros = add_catalogue_entry("Zeros.fds", 1, 1, {0u, 0u});
@@ -214,18 +214,18 @@ struct TwoSides : Identify {
 
 TEST_F(TwoSides, BothSidesAreVerified)
 {
-    bytes image = image_of({a, b});
+    bytes image = gen_image_of({a, b});
     EXPECT_EQ(identify(&image), first_entry);
 
     gen_side broken = b;
     broken.files[0].data[0] ^= 1;
     broken.files[2].data[0] ^= 1;
-    bytes bad = image_of({a, broken});
+    bytes bad = gen_image_of({a, broken});
     EXPECT_EQ(identify(&bad), 0);
 
     gen_side one_off = b;
     one_off.files[1].data[0] ^= 1;
-    bytes tagged = image_of({a, one_off});
+    bytes tagged = gen_image_of({a, one_off});
     EXPECT_EQ(identify(&tagged), first_entry);
     EXPECT_EQ(catalogue[first_entry + 1].mismatch_crc, gen_crc32(one_off.files[1].data));
 }
@@ -233,7 +233,7 @@ TEST_F(TwoSides, BothSidesAreVerified)
 TEST_F(TwoSides, OnlyTheFirstSidePresentIsVerifiedAlone)
 {
     catalogue[first_entry + 1].mismatch_crc = 0x4242u;
-    bytes image = image_of({a});
+    bytes image = gen_image_of({a});
     EXPECT_EQ(identify(&image), first_entry);
     EXPECT_EQ(catalogue[first_entry + 1].mismatch_crc, 0x4242u);
 }
@@ -241,7 +241,7 @@ TEST_F(TwoSides, OnlyTheFirstSidePresentIsVerifiedAlone)
 TEST_F(TwoSides, LaterSideEntryIsReturnedUnverifiedAndUncleared)
 {
     catalogue[first_entry + 1].mismatch_crc = 0x4242u;
-    bytes image = image_of({b});
+    bytes image = gen_image_of({b});
     bytes before = image;
     EXPECT_EQ(identify(&image, zero_unused), first_entry + 1);
     EXPECT_EQ(image, before);
@@ -251,10 +251,10 @@ TEST_F(TwoSides, LaterSideEntryIsReturnedUnverifiedAndUncleared)
 TEST_F(TwoSides, SideCountReachingPastTheLastEntryIsNotIdentified)
 {
     catalogue[first_entry].side_count = 3; // the entry for side 3 was never loaded
-    bytes whole = image_of({a, b, side_with(3, 105)});
+    bytes whole = gen_image_of({a, b, side_with(3, 105)});
     EXPECT_EQ(identify(&whole), 0);
     // Without data for the missing side no entry past the last is needed.
-    bytes two = image_of({a, b});
+    bytes two = gen_image_of({a, b});
     EXPECT_EQ(identify(&two), first_entry);
 }
 
@@ -267,7 +267,7 @@ TEST_F(TwoSides, SideCountOfZeroOrBelowReturnsTheEntryWithoutVerifying)
     catalogue[first_entry].crcs[2] = 0;
     for (int count : {0, -1}) {
         catalogue[first_entry].side_count = static_cast<std::int8_t>(count);
-        bytes image = image_of({one_off});
+        bytes image = gen_image_of({one_off});
         bytes before = image;
         EXPECT_EQ(identify(&image, zero_unused), first_entry) << count;
         EXPECT_EQ(image, before);
@@ -278,7 +278,7 @@ TEST_F(Identify, ZeroUnusedClearsFromTheEndOfTheFilesToTheEndOfTheSide)
 {
     gen_side s = side_with(2, 111);
     add_catalogue_entry("Game.fds", 1, 1, crcs_of(s));
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     bytes kept = image;
     ASSERT_EQ(identify(&kept), 1);
     EXPECT_EQ(kept, image);
@@ -297,7 +297,7 @@ TEST_F(Identify, ZeroUnusedSkipsUndeclaredFilesButNotABrokenHeader)
     add_catalogue_entry("Game.fds", 1, 1, crcs_of(s));
     std::size_t hidden_end = files_end(s) + 17 + 300;
 
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     bytes original = image;
     ASSERT_EQ(identify(&image, zero_unused), 1);
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + long(hidden_end), original.begin()));
@@ -305,7 +305,7 @@ TEST_F(Identify, ZeroUnusedSkipsUndeclaredFilesButNotABrokenHeader)
                             [](std::uint8_t v) { return v == 0; }));
 
     s.undeclared[0].data_code = 9; // the 3 stays, everything behind it is unused
-    image = image_of({s});
+    image = gen_image_of({s});
     original = image;
     ASSERT_EQ(identify(&image, zero_unused), 1);
     std::size_t header = files_end(s);
@@ -322,7 +322,7 @@ TEST_F(Identify, UndeclaredFileRunningPastTheSideEndLeavesNothingToClear)
     hidden.size_override = 65000;
     s.undeclared.push_back(hidden);
     add_catalogue_entry("Game.fds", 1, 1, crcs_of(s));
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     bytes original = image;
     EXPECT_EQ(identify(&image, zero_unused), 1);
     EXPECT_EQ(image, original);
@@ -332,7 +332,7 @@ TEST_F(Identify, VerificationRefusesEntriesThatWereNeverLoaded)
 {
     gen_side s = side_with(1, 141);
     add_catalogue_entry("Game.fds", 1, 1, crcs_of(s));
-    bytes image = image_of({s});
+    bytes image = gen_image_of({s});
     std::uint8_t *end = image.data() + image.size();
     EXPECT_EQ(verify_side(image.data(), end, 1, 0), 0);
     EXPECT_EQ(verify_side(image.data(), end, 2, 0), -1);
@@ -341,7 +341,7 @@ TEST_F(Identify, VerificationRefusesEntriesThatWereNeverLoaded)
 
 TEST_F(TwoSides, EveryTruncationIsHandledWithinTheData)
 {
-    bytes whole = image_of({a, b});
+    bytes whole = gen_image_of({a, b});
     ASSERT_EQ(whole.size(), 131000u);
     std::size_t end_a = files_end(a);
     std::size_t end_b = 65500 + files_end(b);

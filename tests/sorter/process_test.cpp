@@ -103,7 +103,7 @@ TEST_F(ProcessTest, UnreadableOrOverlongPathsLeaveEverythingAlone)
 TEST_F(ProcessTest, ACorrectHeaderedImageIsMovedUnchanged)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes image = image_of({one}, true);
+    bytes image = gen_image_of({one}, true);
     ASSERT_TRUE(write_file_bytes("Game.fds", image));
     EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
     EXPECT_EQ((tree{{"ren/Title.fds", image}}), files());
@@ -127,7 +127,7 @@ TEST_F(ProcessTest, HeaderMismatchWithTheOptionIsRewrittenAndBackedUp)
         SCOPED_TRACE(c.what);
         start_afresh();
         add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-        bytes original = image_of({one}, c.header_in);
+        bytes original = gen_image_of({one}, c.header_in);
         ASSERT_TRUE(write_file_bytes("Game.fds", original));
         EXPECT_EQ(0x200u, process_image("Game.fds", nullptr, c.options));
         bytes expected = c.header_out ? with_header(side_bytes(one), 1) : side_bytes(one);
@@ -137,7 +137,7 @@ TEST_F(ProcessTest, HeaderMismatchWithTheOptionIsRewrittenAndBackedUp)
 
 TEST_F(ProcessTest, AWrongHeaderSideCountIsAReasonEvenWhenTheSizeIsRight)
 {
-    bytes original = image_of({one}, true);
+    bytes original = gen_image_of({one}, true);
     original[4] = 0xFF; // reads as -1
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     EXPECT_EQ(0x100u, process_image("Game.fds", nullptr, 0x02));
@@ -181,7 +181,7 @@ TEST_F(ProcessTest, SurplusSidesAreSplitIntoATemporaryImage)
         start_afresh();
         for (const entry &e : c.entries)
             add_catalogue_entry(e.name, e.index, e.count, crcs_of(*e.side));
-        bytes original = image_of({one, two}, c.header);
+        bytes original = gen_image_of({one, two}, c.header);
         ASSERT_TRUE(write_file_bytes("Game.fds", original));
         EXPECT_EQ(c.outcome, process_image("Game.fds", nullptr, 0x02));
         EXPECT_EQ((tree{{"bak/Game.fds", original},
@@ -197,7 +197,7 @@ TEST_F(ProcessTest, SurplusSidesAreSplitIntoATemporaryImage)
 TEST_F(ProcessTest, AShortLastSideIsPaddedWithZeros)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes original = image_of({one, two}, false);
+    bytes original = gen_image_of({one, two}, false);
     gen_truncate(&original, 65500 + 3000);
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     EXPECT_EQ(0x600u, process_image("Game.fds", nullptr, 0x12));
@@ -212,7 +212,7 @@ TEST_F(ProcessTest, AnImageHoldingOnlySomeOfItsSidesGoesToPartsUnchanged)
 {
     add_catalogue_entry("Title.fds", 1, 2, crcs_of(one));
     add_catalogue_entry("Title (2o2).fds", 2, 2, crcs_of(two));
-    bytes original = image_of({one}, true);
+    bytes original = gen_image_of({one}, true);
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
     EXPECT_EQ((tree{{"parts/Title.fds", original}}), files());
@@ -227,7 +227,7 @@ TEST_F(ProcessTest, DifferingFilesTagTheNameInSideOrder)
     cb[1] = 0x12345678;
     add_catalogue_entry("Title.fds", 1, 2, ca);
     add_catalogue_entry("Title (2o2).fds", 2, 2, cb);
-    bytes original = image_of({a, b}, true);
+    bytes original = gen_image_of({a, b}, true);
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     EXPECT_EQ(0u, process_image("Game.fds", nullptr, 0x02));
     char name[96];
@@ -241,7 +241,7 @@ TEST_F(ProcessTest, DifferingFilesTagTheNameInSideOrder)
 TEST_F(ProcessTest, ATakenCatalogueNameSendsTheImageToDupesNumbered)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes image = image_of({one}, true);
+    bytes image = gen_image_of({one}, true);
     for (const char *name : {"A.fds", "B.fds", "C.fds"})
         ASSERT_TRUE(write_file_bytes(name, image));
     ASSERT_TRUE(write_file_text("ren", "a plain file"));
@@ -258,7 +258,7 @@ TEST_F(ProcessTest, ATakenCatalogueNameSendsTheImageToDupesNumbered)
 TEST_F(ProcessTest, FamLayoutConversionGate)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes fam = image_of({one}, false, 61824);
+    bytes fam = gen_image_of({one}, false, 61824);
     ASSERT_TRUE(write_file_bytes("Game.fam", fam));
     EXPECT_EQ(0u, process_image("Game.fam", nullptr, 0x02));
     EXPECT_EQ(fam, read_file_bytes("ren/Title.fam"));
@@ -280,8 +280,8 @@ TEST_F(ProcessTest, FamLayoutConversionGate)
 TEST_F(ProcessTest, AConvertedFamNeverTouchesAnotherFileOfItsNewName)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes fam = image_of({one}, false, 61849);
-    bytes other = image_of({two}, true);
+    bytes fam = gen_image_of({one}, false, 61849);
+    bytes other = gen_image_of({two}, true);
     ASSERT_TRUE(write_file_bytes("Game.fam", fam));
     ASSERT_TRUE(write_file_bytes("Game.fds", other));
     unsigned outcome = process_image("Game.fam", nullptr, 0x22);
@@ -292,13 +292,13 @@ TEST_F(ProcessTest, AConvertedFamNeverTouchesAnotherFileOfItsNewName)
 TEST_F(ProcessTest, TmpNamesAreRewrittenInPlaceWithoutBackup)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    ASSERT_TRUE(write_file_bytes("tmpgame.fds", image_of({one, two}, false)));
-    ASSERT_TRUE(write_file_bytes("TMPother.fds", image_of({two}, false)));
+    ASSERT_TRUE(write_file_bytes("tmpgame.fds", gen_image_of({one, two}, false)));
+    ASSERT_TRUE(write_file_bytes("TMPother.fds", gen_image_of({two}, false)));
     EXPECT_EQ(0x400u, process_image("tmpgame.fds", nullptr, 0x02));
     EXPECT_EQ(0x200u, process_image("TMPother.fds", nullptr, 0x02)); // the prefix is case-sensitive
     EXPECT_EQ((tree{{"ren/Title.fds", with_header(side_bytes(one), 1)},
                     {"tmp0000.fds", side_bytes(two)},
-                    {"bak/TMPother.fds", image_of({two}, false)},
+                    {"bak/TMPother.fds", gen_image_of({two}, false)},
                     {"TMPother.fds", with_header(side_bytes(two), 1)}}),
               files());
 }
@@ -306,7 +306,7 @@ TEST_F(ProcessTest, TmpNamesAreRewrittenInPlaceWithoutBackup)
 TEST_F(ProcessTest, ABackupThatCannotBeMadeLeavesTheFileUnchanged)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes original = image_of({one}, false);
+    bytes original = gen_image_of({one}, false);
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     ASSERT_TRUE(write_file_text("bak", "x"));
     EXPECT_EQ(0x200u, process_image("Game.fds", nullptr, 0x02));
@@ -316,9 +316,9 @@ TEST_F(ProcessTest, ABackupThatCannotBeMadeLeavesTheFileUnchanged)
 TEST_F(ProcessTest, ClearedUnusedSpaceReachesTheDiskOnlyWithARewrite)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes headered = image_of({one}, true);
+    bytes headered = gen_image_of({one}, true);
     ASSERT_TRUE(write_file_bytes("Kept.fds", headered));
-    ASSERT_TRUE(write_file_bytes("Bare.fds", image_of({one}, false)));
+    ASSERT_TRUE(write_file_bytes("Bare.fds", gen_image_of({one}, false)));
     process_image("Kept.fds", nullptr, 0x0A);
     process_image("Bare.fds", nullptr, 0x0A);
     EXPECT_EQ(headered, read_file_bytes("ren/Title.fds"));
@@ -351,7 +351,7 @@ int process_with_file_limit(const char *name, unsigned options, rlim_t limit)
 TEST_F(ProcessTest, AnIncompleteNormalisedImageIsRemovedAndTheOriginalPutBack)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes original = image_of({one, two}, false);
+    bytes original = gen_image_of({one, two}, false);
     gen_truncate(&original, 65500 + 30000);
     ASSERT_TRUE(write_file_bytes("Game.fds", original));
     ASSERT_TRUE(write_file_bytes("Unknown.fds", original));
@@ -363,7 +363,7 @@ TEST_F(ProcessTest, AnIncompleteNormalisedImageIsRemovedAndTheOriginalPutBack)
 
 TEST_F(ProcessTest, AnIncompleteInPlaceRewriteWritesTheOriginalBytesBack)
 {
-    bytes original = image_of({one, two}, true);
+    bytes original = gen_image_of({one, two}, true);
     gen_truncate(&original, 16 + 65500 + 30000);
     ASSERT_TRUE(write_file_bytes("tmpgame.fds", original));
     EXPECT_EQ(3, process_with_file_limit("tmpgame.fds", 0x02, 100000));

@@ -42,17 +42,6 @@ inline std::vector<std::uint32_t> crcs_of(const gen_side &side)
 inline const std::string abc_header = "TEST (V 1.00) MFR: 01 Nintendo               Permit: "
                                       "61/02/21 (1986) Created: 61/02/21 (1986)";
 
-// The sides one after another, behind a 16-byte header when asked and prefix zero bytes.
-inline bytes image_of(const std::vector<gen_side> &sides, bool header = false,
-                      std::size_t prefix = 0)
-{
-    gen_image image;
-    image.sides = sides;
-    image.fwnes_header = header;
-    image.prefix = prefix;
-    return gen_image_bytes(image);
-}
-
 // Bare sides behind a 16-byte header that gives count sides.
 inline bytes with_header(const bytes &sides, int count)
 {

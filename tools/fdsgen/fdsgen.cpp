@@ -110,6 +110,24 @@ bytes gen_image_bytes(const gen_image &image)
     return out;
 }
 
+bytes gen_image_of(const std::vector<gen_side> &sides, bool header, std::size_t prefix)
+{
+    gen_image image;
+    image.sides = sides;
+    image.fwnes_header = header;
+    image.prefix = prefix;
+    return gen_image_bytes(image);
+}
+
+bytes gen_cartridge_dump(std::size_t size, std::uint32_t seed)
+{
+    bytes data = gen_make_file(0, "ROM", size, seed).data;
+    const std::uint8_t magic[3] = {0x02, 0x00, 0x0D};
+    for (std::size_t i = 0; i < 3 && i < data.size(); i++)
+        data[i] = magic[i];
+    return data;
+}
+
 std::uint32_t gen_crc32(const bytes &data)
 {
     // Bit-wise, deliberately unlike the table-driven code under test.

@@ -61,6 +61,13 @@ bytes gen_side_bytes(const gen_side &side);
 // The whole image file.
 bytes gen_image_bytes(const gen_image &image);
 
+// The image file of these sides, with an fwNES header when asked and prefix bytes before the
+// first side.
+bytes gen_image_of(const std::vector<gen_side> &sides, bool header = false, std::size_t prefix = 0);
+
+// A file of size bytes that begins like a cartridge dump (02 00 0D) and holds no disk side.
+bytes gen_cartridge_dump(std::size_t size, std::uint32_t seed);
+
 // CRC-32 of a file's data, computed independently of the programs' core.
 std::uint32_t gen_crc32(const bytes &data);
 

@@ -369,11 +369,7 @@ bytes last_file_changed(sample_index i, std::uint32_t *crc)
 
 bytes rom_like_file()
 {
-    bytes data = gen_make_file(0, "ROM", 8192, 777).data;
-    data[0] = 0x02;
-    data[1] = 0x00;
-    data[2] = 0x0D;
-    return data;
+    return gen_cartridge_dump(8192, 777);
 }
 
 bytes signature_damaged(sample_index i)
