@@ -91,13 +91,18 @@ CLMUL_TARGET __m128i load16(const std::uint8_t *p)
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
 }
 
+// Every folding constant below is a power of x modulo the CRC polynomial P(x) = 0x104C11DB7,
+// written bit-reflected (as the register holds its bits) and shifted left by one. Each can be
+// checked by computing x^n mod P(x), reversing its 32 bits and doubling the result.
+
 // 128 bits down to the 32-bit register: fold to 64 bits, then Barrett reduction by the
-// polynomial. Constants are powers of x modulo the reflected polynomial.
+// polynomial.
 CLMUL_TARGET std::uint32_t reduce128(__m128i x, __m128i k3k4)
 {
     const __m128i low32 = _mm_setr_epi32(-1, 0, -1, 0);
-    const __m128i k5 = _mm_set_epi64x(0, 0x163CD6124);
-    const __m128i barrett = _mm_set_epi64x(0x1F7011641, 0x1DB710641); // mu, polynomial
+    const __m128i k5 = _mm_set_epi64x(0, 0x163CD6124); // x^64 mod P
+    // mu = x^64 div P, and P itself, both bit-reflected over 33 bits.
+    const __m128i barrett = _mm_set_epi64x(0x1F7011641, 0x1DB710641);
     x = _mm_xor_si128(_mm_srli_si128(x, 8), _mm_clmulepi64_si128(x, k3k4, 0x10));
     __m128i high = _mm_srli_si128(x, 4);
     x = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x, low32), k5, 0x00), high);
@@ -111,7 +116,9 @@ CLMUL_TARGET std::uint32_t reduce128(__m128i x, __m128i k3k4)
 CLMUL_TARGET std::uint32_t clmul_register(const std::uint8_t *p, std::size_t length,
                                           std::uint32_t reg)
 {
+    // 64 bytes ahead: x^(4*128-32) = x^480 mod P and x^(4*128+32) = x^544 mod P.
     const __m128i k1k2 = _mm_set_epi64x(0x1C6E41596, 0x154442BD4);
+    // 16 bytes ahead: x^(128-32) = x^96 mod P and x^(128+32) = x^160 mod P.
     const __m128i k3k4 = _mm_set_epi64x(0x0CCAA009E, 0x1751997D0);
     __m128i x1 = _mm_xor_si128(load16(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
     __m128i x2 = load16(p + 16), x3 = load16(p + 32), x4 = load16(p + 48);

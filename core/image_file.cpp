@@ -1,7 +1,7 @@
 // Whole-file reads with every failure told apart, so callers can report each plainly.
 #include "image_file.h"
 
-#include "platform.h"
+#include "vfs.h"
 
 #include <cstdio>
 #include <new>
@@ -31,7 +31,7 @@ read_result read_image_file(const char *path, image_buffer *out)
 {
     out->bytes.reset();
     out->size = 0;
-    std::FILE *f = plat_open_for_reading(path);
+    std::FILE *f = vfs->open_for_reading(path);
     if (f == nullptr)
         return read_open_failed;
     read_result r = read_open_file(f, out);

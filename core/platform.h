@@ -44,6 +44,19 @@ void plat_find_close(plat_search *search);
 // Whether any entry (file or directory) of this path exists.
 bool plat_entry_exists(const char *path);
 
+struct plat_entry_state {
+    bool exists = false;     // any entry (a dangling symbolic link too)
+    bool plain_file = false; // not a directory (POSIX: a regular file, symbolic links followed)
+    bool directory = false;  // a directory (POSIX: symbolic links followed)
+};
+
+// What stands at path.
+plat_entry_state plat_entry_state_of(const char *path);
+
+// Splits a path at its last separator into its directory ("." when it has none; the root
+// keeps its separator) and its entry name.
+void plat_split_path(const char *path, std::string *dir, std::string *name);
+
 // The current directory, without a final separator unless it is a root. 0 on success;
 // nonzero when it cannot be fetched or does not fit in size bytes.
 int plat_current_dir(char *buf, std::size_t size);
@@ -73,15 +86,3 @@ int plat_remove_own_file(const char *path);
 // Creates the file at path for writing text with the platform's line ends, emptying it when
 // it exists; nullptr when that fails.
 std::FILE *plat_create_text(const char *path);
-
-// Planning, for a preview: while it is on, the functions above change nothing on disk. Each
-// change they would make is recorded in memory instead, and every later search, existence
-// test and read answers from that planned state, so that a run sees its own earlier moves
-// and reads back the files it has written (into memory). Writes are taken to succeed; the
-// other failures (a name taken, a missing or read-only directory) are predicted. 0 when
-// planning has started; nonzero when this platform cannot plan (Win32).
-int plat_plan_begin();
-// Ends planning and forgets the plan.
-void plat_plan_end();
-// The bytes the plan has written to the file at path; false when it holds none there.
-bool plat_planned_bytes(const char *path, std::string *out);

@@ -2,8 +2,7 @@
 // that the programs were designed for is reproduced here and the spot says so.
 #include "platform.h"
 
-#include "plan.h"
-#include "platform_posix_plan.h"
+#include "listing.h"
 #include "wildcard.h"
 
 #include <algorithm>
@@ -34,10 +33,8 @@ struct plat_search {
     std::string pattern;
     dev_t dev;
     ino_t ino;
-    std::string plan_key;           // while planning: the directory's key, which tells it apart
-    std::vector<std::string> names; // matches in listing order
-    std::size_t next;               // index of the next name to return
-    plat_search *later;             // the next open search, in a short chain
+    name_listing listing; // the matches
+    plat_search *later;   // the next open search, in a short chain
 };
 
 // Open searches, so that files this program adds to a directory being listed join the listing
@@ -49,34 +46,30 @@ static std::string dir_or_dot(const char *dir)
     return (dir == nullptr || dir[0] == '\0') ? std::string(".") : std::string(dir);
 }
 
-entry_state real_entry_state(const std::string &path)
+plat_entry_state plat_entry_state_of(const char *path)
 {
-    entry_state state;
+    plat_entry_state state;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
+    if (lstat(path, &st) != 0)
         return state;
     state.exists = true;
     state.plain_file = S_ISREG(st.st_mode);
     state.directory = S_ISDIR(st.st_mode);
     // Only a symbolic link needs a second look, at what it points to.
-    if (S_ISLNK(st.st_mode) && stat(path.c_str(), &st) == 0) {
+    if (S_ISLNK(st.st_mode) && stat(path, &st) == 0) {
         state.plain_file = S_ISREG(st.st_mode);
         state.directory = S_ISDIR(st.st_mode);
     }
     return state;
 }
 
-static entry_state entry_state_at(const std::string &path)
-{
-    return plan_active() ? planned_entry_state(path) : real_entry_state(path);
-}
-
 static bool fill_entry(plat_search *s, plat_entry *entry)
 {
-    while (s->next < s->names.size()) {
-        const std::string &name = s->names[s->next++];
+    name_listing &listing = s->listing;
+    while (listing.next < listing.names.size()) {
+        const std::string &name = listing.names[listing.next++];
         std::string path = s->dir + (s->dir.back() == '/' ? "" : "/") + name;
-        entry_state state = entry_state_at(path);
+        plat_entry_state state = plat_entry_state_of(path.c_str());
         if (!state.exists)
             continue; // gone since the listing
         if (name.size() >= plat_name_max)
@@ -102,7 +95,7 @@ static bool list_directory(plat_search *s)
     }
     while (const dirent *e = readdir(listing)) {
         if (wildcard_match(s->pattern.c_str(), e->d_name))
-            s->names.emplace_back(e->d_name);
+            s->listing.names.emplace_back(e->d_name);
     }
     closedir(listing);
     return true;
@@ -110,19 +103,12 @@ static bool list_directory(plat_search *s)
 
 plat_search *plat_find_first(const char *dir, const char *pattern, plat_entry *entry)
 {
-    auto *s = new plat_search{dir_or_dot(dir), pattern, 0, 0, {}, {}, 0, nullptr};
-    bool listed = list_directory(s);
-    if (plan_active()) {
-        s->plan_key = planned_dir_key(s->dir);
-        listed = add_planned_names(s->dir, pattern, &s->names) || listed;
-    }
-    if (!listed) {
+    auto *s = new plat_search{dir_or_dot(dir), pattern, 0, 0, {}, nullptr};
+    if (!list_directory(s)) {
         delete s;
         return nullptr;
     }
-    std::sort(s->names.begin(), s->names.end(), [](const std::string &a, const std::string &b) {
-        return name_order(a.c_str(), b.c_str()) < 0;
-    });
+    listing_sort(&s->listing);
     s->later = open_searches;
     open_searches = s;
     if (!fill_entry(s, entry)) {
@@ -150,7 +136,7 @@ void plat_find_close(plat_search *search)
     delete search;
 }
 
-void split_path(const char *path, std::string *dir, std::string *name)
+void plat_split_path(const char *path, std::string *dir, std::string *name)
 {
     std::string_view whole(path);
     std::size_t slash = whole.rfind('/');
@@ -164,35 +150,26 @@ void split_path(const char *path, std::string *dir, std::string *name)
     }
 }
 
-void note_new_entry(const char *path)
+// A file appeared at path: every open search of its directory that has not yet passed its
+// name will return it.
+static void note_new_entry(const char *path)
 {
     if (open_searches == nullptr)
         return;
     std::string dir, name;
-    split_path(path, &dir, &name);
-    std::string key = plan_active() ? planned_dir_key(dir) : std::string();
+    plat_split_path(path, &dir, &name);
     struct stat st;
-    bool seen = stat(dir.c_str(), &st) == 0;
+    if (stat(dir.c_str(), &st) != 0)
+        return;
     for (plat_search *s = open_searches; s != nullptr; s = s->later) {
-        bool same_dir =
-            plan_active() ? s->plan_key == key : seen && s->dev == st.st_dev && s->ino == st.st_ino;
-        if (!same_dir || !wildcard_match(s->pattern.c_str(), name.c_str()))
-            continue;
-        auto first_unreturned = s->names.begin() + static_cast<std::ptrdiff_t>(s->next);
-        auto at = std::lower_bound(first_unreturned, s->names.end(), name,
-                                   [](const std::string &a, const std::string &b) {
-                                       return name_order(a.c_str(), b.c_str()) < 0;
-                                   });
-        bool passed = s->next > 0 && name_order(name.c_str(), s->names[s->next - 1].c_str()) <= 0;
-        if (!passed && (at == s->names.end() || *at != name))
-            s->names.insert(at, name);
+        if (s->dev == st.st_dev && s->ino == st.st_ino &&
+            wildcard_match(s->pattern.c_str(), name.c_str()))
+            listing_note(&s->listing, name);
     }
 }
 
 bool plat_entry_exists(const char *path)
 {
-    if (plan_active())
-        return planned_entry_state(path).exists;
     struct stat st;
     return lstat(path, &st) == 0;
 }
@@ -206,8 +183,6 @@ int plat_current_dir(char *buf, std::size_t size)
 
 int plat_make_dir(const char *path)
 {
-    if (plan_active())
-        return planned_make_dir(path);
     return mkdir(path, 0777) == 0 ? 0 : -1;
 }
 
@@ -216,8 +191,6 @@ int plat_make_dir(const char *path)
 // file system lacks it, link + unlink gives the same result (link fails on an existing name).
 int plat_move_noreplace(const char *from, const char *to)
 {
-    if (plan_active())
-        return planned_move(from, to, false);
     long r = syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
     if (r != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
         if (link(from, to) != 0)
@@ -236,15 +209,11 @@ int plat_move_noreplace(const char *from, const char *to)
 
 int plat_replace_file(const char *from, const char *to)
 {
-    if (plan_active())
-        return planned_move(from, to, true);
     return rename(from, to) == 0 ? 0 : -1;
 }
 
 std::FILE *plat_create_new(const char *path)
 {
-    if (plan_active())
-        return planned_create(path, false);
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;
@@ -258,7 +227,7 @@ std::FILE *plat_create_new(const char *path)
     return f;
 }
 
-std::FILE *real_open_for_reading(const char *path)
+std::FILE *plat_open_for_reading(const char *path)
 {
     // Non-blocking so that opening a FIFO cannot hang; only regular files are read.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -277,19 +246,12 @@ std::FILE *real_open_for_reading(const char *path)
     return f;
 }
 
-std::FILE *plat_open_for_reading(const char *path)
-{
-    return plan_active() ? planned_open_for_reading(path) : real_open_for_reading(path);
-}
-
 int plat_remove_own_file(const char *path)
 {
-    if (plan_active())
-        return planned_remove(path);
     return unlink(path) == 0 ? 0 : -1;
 }
 
 std::FILE *plat_create_text(const char *path)
 {
-    return plan_active() ? planned_create(path, true) : std::fopen(path, "w");
+    return std::fopen(path, "w");
 }

@@ -84,6 +84,31 @@ bool plat_entry_exists(const char *path)
     return fits_max_path(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+plat_entry_state plat_entry_state_of(const char *path)
+{
+    plat_entry_state state;
+    DWORD attributes = fits_max_path(path) ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return state;
+    state.exists = true;
+    state.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    state.plain_file = !state.directory;
+    return state;
+}
+
+void plat_split_path(const char *path, std::string *dir, std::string *name)
+{
+    std::string whole(path);
+    std::size_t sep = whole.rfind('\\');
+    if (sep == std::string::npos) {
+        dir->assign(1, '.');
+        name->assign(whole);
+    } else {
+        dir->assign(whole, 0, sep == 0 ? 1 : sep);
+        name->assign(whole, sep + 1, std::string::npos);
+    }
+}
+
 int plat_current_dir(char *buf, std::size_t size)
 {
     if (buf == nullptr || size == 0)
@@ -174,19 +199,4 @@ int plat_replace_file(const char *from, const char *to)
 std::FILE *plat_create_text(const char *path)
 {
     return fits_max_path(path) ? std::fopen(path, "w") : nullptr;
-}
-
-// Previews are a feature of the command line, which Windows does not have: no planning here.
-int plat_plan_begin()
-{
-    return -1;
-}
-
-void plat_plan_end()
-{
-}
-
-bool plat_planned_bytes(const char *, std::string *)
-{
-    return false;
 }

@@ -1,17 +1,14 @@
 // Directory scan over the platform's wildcard search.
 #include "scan.h"
 
-#include "platform.h"
+#include "vfs.h"
+
+static void visit_file(const char *name, const char *dir, void *context)
+{
+    (*static_cast<scan_operation *>(context))(name, dir);
+}
 
 void scan_directory(const char *dir, const char *pattern, scan_operation op)
 {
-    plat_entry entry;
-    plat_search *search = plat_find_first(dir, pattern != nullptr ? pattern : "*.*", &entry);
-    if (search == nullptr)
-        return;
-    do {
-        if (plat_entry_is_scanned(entry))
-            op(entry.name, dir);
-    } while (plat_find_next(search, &entry));
-    plat_find_close(search);
+    vfs_walk(dir, pattern != nullptr ? pattern : "*.*", visit_file, &op);
 }

@@ -9,11 +9,11 @@
 #include "fuzz_seed_set.h"
 #include "identify.h"
 #include "options.h"
-#include "placement.h"
 #include "process.h"
 #include "settings.h"
 #include "side_report.h"
 #include "signature.h"
+#include "split.h"
 
 #include <cstdio>
 #include <cstdlib>

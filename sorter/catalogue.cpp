@@ -3,6 +3,7 @@
 #include "catalogue.h"
 
 #include "ui.h"
+#include "vfs.h"
 
 #include <cstring>
 
@@ -211,7 +212,7 @@ int load_catalogue()
     if (row_count != 0)
         return row_count;
     // Binary on every platform: text_getc does the text-mode translation itself.
-    std::FILE *f = std::fopen(catalogue_file_name, "rb");
+    std::FILE *f = vfs->open_for_reading(catalogue_file_name);
     if (f == nullptr)
         return 0;
     text_stream in{f, false};

@@ -1,5 +1,6 @@
 // The sorter's per-file step: read an image, find and count its sides, decide whether it must
-// be rewritten, identify it, and hand it on to normalising, splitting and placement.
+// be rewritten and identify it; then rewrite, split and place it (rewrite.h, split.h,
+// place.h), one helper per step.
 #include "process.h"
 
 #include "bytes.h"
@@ -7,36 +8,18 @@
 #include "disk_layout.h"
 #include "identify.h"
 #include "options.h"
-#include "placement.h"
-#include "process_job.h"
+#include "place.h"
+#include "rewrite.h"
 #include "signature.h"
+#include "split.h"
 #include "ui.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
-// Files without a disk side that begin like this are cartridge images.
-static constexpr std::uint8_t rom_magic[3] = {0x02, 0x00, 0x0D};
 // Names that are rewritten in place, without a backup: the temporary images among them.
 static constexpr char in_place_prefix[] = "tmp";
 
-void job_describe(image_job *job, const char *format, ...)
-{
-    std::size_t used = std::strlen(job->what);
-    if (used + 3 >= sizeof job->what)
-        return;
-    if (used > 0) {
-        std::memcpy(job->what + used, "; ", 3);
-        used += 2;
-    }
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(job->what + used, sizeof job->what - used, format, args);
-    va_end(args);
-}
-
-// Step 1: the directory text followed by the name; false when it does not fit.
+// The directory text followed by the name; false when it does not fit.
 static bool build_path(image_job *job, const char *name, const char *dir)
 {
     std::size_t dir_len = dir != nullptr ? std::strlen(dir) : 0;
@@ -49,7 +32,7 @@ static bool build_path(image_job *job, const char *name, const char *dir)
     return true;
 }
 
-// Step 3: the first side and the number of sides behind it.
+// The first side and the number of sides behind it.
 static void find_sides(image_job *job)
 {
     const std::uint8_t *begin = job->image.begin();
@@ -59,26 +42,7 @@ static void find_sides(image_job *job)
     job->first_side = first != nullptr ? static_cast<std::size_t>(first - begin) : 0;
 }
 
-// Step 4: a file without a disk side goes to rom or bad under its own name.
-static void place_sideless(image_job *job)
-{
-    const std::uint8_t *data = job->image.begin();
-    bool rom = fds::has_bytes(data, job->image.end(), 0, sizeof rom_magic) &&
-               std::memcmp(data, rom_magic, sizeof rom_magic) == 0;
-    job->outcome = rom ? outcome_rom : outcome_bad;
-    const char *subdir = rom ? "rom" : "bad";
-    char landed[landed_buffer_size];
-    int moved =
-        move_to_subdir_landed(job->path, subdir, nullptr, true, false, landed, sizeof landed);
-    if (moved != 0) {
-        job_describe(job, "no disk side; could not be moved into %s", subdir);
-        return;
-    }
-    job->fate = rom ? fate_rom : fate_bad;
-    job_describe(job, "no disk side; moved to %s", landed);
-}
-
-// Step 5.
+// The layout class, from where the first side starts.
 static void classify_layout(image_job *job)
 {
     std::size_t at = job->first_side;
@@ -90,7 +54,7 @@ static void classify_layout(image_job *job)
         job->layout = layout_other;
 }
 
-// Step 6: an fwNES header whose side count disagrees with the counted sides.
+// An fwNES header whose side count disagrees with the counted sides.
 static void check_header_count(image_job *job)
 {
     const std::uint8_t *data = job->image.begin();
@@ -103,7 +67,7 @@ static void check_header_count(image_job *job)
         job->reasons |= reason_header_count;
 }
 
-// Step 7: whole sides behind the header the options ask for.
+// Whole sides behind the header the options ask for.
 static void check_size(image_job *job)
 {
     std::size_t size = job->image.size;
@@ -112,8 +76,8 @@ static void check_size(image_job *job)
         job->reasons |= reason_size;
 }
 
-// Steps 8 and 9: the catalogue entry and the sides that stay in the image. An entry whose
-// side count is below 1 keeps one side.
+// The catalogue entry the first side matches, the further rewrite reasons it gives, and the
+// sides that stay in the image. An entry whose side count is below 1 keeps one side.
 static void identify(image_job *job)
 {
     std::uint8_t *first = job->image.bytes.get() + job->first_side;
@@ -133,7 +97,7 @@ static void identify(image_job *job)
     job->retained = retained > job->sides ? job->sides : retained;
 }
 
-// Step 10: FAM and other layouts are rewritten only when the user asked for conversion.
+// FAM and other layouts are rewritten only when the user asked for conversion.
 static void apply_conversion_gate(image_job *job)
 {
     if (job->reasons != 0 && job->layout != layout_standard &&
@@ -154,7 +118,8 @@ static bool read_image(image_job *job, const char *name, const char *dir)
     return true;
 }
 
-// Steps 11 to 14 for a file with at least one side.
+// For a file with at least one side: rewrite it when a reason asks for it, split off the
+// sides that belong elsewhere, and place it when it was identified.
 static void normalise_and_place(image_job *job)
 {
     if (job->reasons != 0) {

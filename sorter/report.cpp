@@ -2,15 +2,14 @@
 #include "report.h"
 
 #include "catalogue.h"
-#include "platform.h"
 #include "ui.h"
+#include "vfs.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-constexpr int mode_games_window = 1;
 constexpr unsigned few_missing = 10;
 
 bool is_missing(const cat_entry &e)
@@ -31,7 +30,7 @@ bool has_side_tag(const char *name)
 
 void write_missing_report(int mode)
 {
-    if (mode == mode_games_window) {
+    if (mode == report_games_window) {
         ui_message(false,
                    "This is supposed to show a window with available games.\n"
                    "For now, run this in an empty dir and read miss.txt",
@@ -39,7 +38,7 @@ void write_missing_report(int mode)
         return;
     }
     // Text mode: the platform's line ends.
-    std::FILE *f = plat_create_text("miss.txt");
+    std::FILE *f = vfs->create_text("miss.txt");
     if (f == nullptr)
         return;
     unsigned missing = 0;

@@ -4,5 +4,8 @@
 // Whether a catalogue name carries a side tag " (%uo%u)" at its last parenthesis.
 bool has_side_tag(const char *name);
 
-// Mode 1: tell the user that the games window does not exist. Otherwise write miss.txt.
+// What write_missing_report does.
+inline constexpr int report_write = 0;        // write miss.txt (the end of every run)
+inline constexpr int report_games_window = 1; // tell the user the games window does not exist
+
 void write_missing_report(int mode);

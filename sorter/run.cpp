@@ -5,11 +5,11 @@
 #include "catalogue.h"
 #include "crc.h"
 #include "options.h"
-#include "platform.h"
 #include "process.h"
 #include "report.h"
 #include "resource.h"
 #include "ui.h"
+#include "vfs.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,17 +32,21 @@ unsigned read_options()
     return options;
 }
 
+struct walk_step {
+    file_step step;
+    unsigned options;
+};
+
+static void visit_file(const char *name, const char *dir, void *context)
+{
+    const auto *walk = static_cast<const walk_step *>(context);
+    walk->step(name, dir, walk->options);
+}
+
 void walk_directory(const char *dir, file_step step, const char *pattern, unsigned options)
 {
-    plat_entry entry;
-    plat_search *search = plat_find_first(dir, pattern, &entry);
-    if (search == nullptr)
-        return;
-    do {
-        if (plat_entry_is_scanned(entry))
-            step(entry.name, dir, options);
-    } while (plat_find_next(search, &entry));
-    plat_find_close(search);
+    walk_step walk = {step, options};
+    vfs_walk(dir, pattern, visit_file, &walk);
 }
 
 // The directory field's text, ending in the separator (an empty text becomes the separator
@@ -88,7 +92,7 @@ int run()
         fam_pattern(pattern);
         walk_directory(dir, process_image, pattern, options);
     }
-    write_missing_report(0);
+    write_missing_report(report_write);
     ui_message(true, "Done!", "VORMLIN");
     return 0;
 }

@@ -3,6 +3,7 @@
 // same runs in memory and prints what they would do.
 #include "catalogue.h"
 #include "platform.h"
+#include "preview.h"
 #include "resource.h"
 #include "run.h"
 #include "ui.h"
@@ -132,7 +133,7 @@ static void print_summary(double seconds)
 static void print_planned_report()
 {
     std::string text;
-    if (!plat_planned_bytes("miss.txt", &text)) {
+    if (!preview_bytes("miss.txt", &text)) {
         print_line("miss.txt would not be written");
         return;
     }
@@ -234,7 +235,8 @@ int main(int argc, char **argv)
     }
     if (dirs.empty())
         dirs.emplace_back(".");
-    if (dry_run && plat_plan_begin() != 0) {
+    // A dry run works on the preview's table from its first call to its last.
+    if (dry_run && preview_begin() != 0) {
         std::fputs("vormlin: dry runs are not possible on this system\n", stderr);
         return 2;
     }
@@ -242,7 +244,8 @@ int main(int argc, char **argv)
         if (run_once(dir) != 0)
             status = 1;
     }
-    plat_plan_end();
+    if (dry_run)
+        preview_end();
     release_catalogue();
     return status;
 }

@@ -96,7 +96,7 @@ INT_PTR dlg_command(HWND dlg, UINT message, WPARAM wparam, LPARAM lparam)
     case IDC_PICK_DIR:
         return dlg_pick_directory(dlg);
     case IDC_GAMES_LIST:
-        write_missing_report(1);
+        write_missing_report(report_games_window);
         return 1;
     default:
         return DefWindowProcA(dlg, message, wparam, lparam) == 0 ? 1 : 0;

@@ -1,7 +1,8 @@
 // Moving files into subdirectories (numbered retry, extension rule, refusals) and naming
 // temporary images.
 #include "catalogue_fixture.h"
-#include "placement.h"
+#include "split.h"
+#include "subdir_move.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -29,17 +30,17 @@ class PlacementTest : public ::testing::Test {
 TEST_F(PlacementTest, NumberedMoveReplacesTheLastCharacterUntilAFreeNameIsFound)
 {
     ASSERT_TRUE(write_file_text("taken.fds", "first"));
-    ASSERT_EQ(0, move_to_subdir("taken.fds", "bak", nullptr, true, false));
+    ASSERT_EQ(0, move_to_subdir("taken.fds", "bak", nullptr, move_numbered));
     for (int i = 0; i < 10; i++) {
         ASSERT_TRUE(write_file_text("taken.fds", "copy" + std::to_string(i)));
         char landed[256];
-        ASSERT_EQ(0, move_to_subdir_landed("taken.fds", "bak", nullptr, true, false, landed,
+        ASSERT_EQ(0, move_to_subdir_landed("taken.fds", "bak", nullptr, move_numbered, landed,
                                            sizeof landed));
         EXPECT_EQ("./bak/taken.fd" + std::to_string(i), std::string(landed));
     }
     // bak/taken.fds and taken.fd0 .. taken.fd9 are all taken: the file stays.
     ASSERT_TRUE(write_file_text("taken.fds", "eleventh"));
-    EXPECT_NE(0, move_to_subdir("taken.fds", "bak", nullptr, true, false));
+    EXPECT_NE(0, move_to_subdir("taken.fds", "bak", nullptr, move_numbered));
     EXPECT_EQ("eleventh", read_file_text("taken.fds"));
     EXPECT_EQ("first", read_file_text("bak/taken.fds"));
     EXPECT_EQ("copy9", read_file_text("bak/taken.fd9"));
@@ -48,9 +49,9 @@ TEST_F(PlacementTest, NumberedMoveReplacesTheLastCharacterUntilAFreeNameIsFound)
 TEST_F(PlacementTest, UnnumberedMoveOntoATakenNameFailsAndKeepsBothFiles)
 {
     ASSERT_TRUE(write_file_bytes("Game.fds", payload_a));
-    ASSERT_EQ(0, move_to_subdir("Game.fds", "ren", "Title.fds", false, false));
+    ASSERT_EQ(0, move_to_subdir("Game.fds", "ren", "Title.fds", 0));
     ASSERT_TRUE(write_file_bytes("Game.fds", payload_b));
-    EXPECT_NE(0, move_to_subdir("Game.fds", "ren", "Title.fds", false, false));
+    EXPECT_NE(0, move_to_subdir("Game.fds", "ren", "Title.fds", 0));
     EXPECT_EQ(payload_a, read_file_bytes("ren/Title.fds"));
     EXPECT_EQ(payload_b, read_file_bytes("Game.fds"));
     EXPECT_FALSE(file_exists("ren/Title.fd0"));
@@ -78,8 +79,9 @@ TEST_F(PlacementTest, KeepExtensionRule)
         SCOPED_TRACE(c.source);
         ASSERT_TRUE(write_file_bytes(c.source, payload_a));
         char landed[256];
-        ASSERT_EQ(0, move_to_subdir_landed(c.source, "ren", c.new_name, false, c.keep_ext, landed,
-                                           sizeof landed));
+        ASSERT_EQ(0,
+                  move_to_subdir_landed(c.source, "ren", c.new_name,
+                                        (c.keep_ext ? move_keep_ext : 0u), landed, sizeof landed));
         EXPECT_EQ(payload_a, read_file_bytes(c.expected));
         EXPECT_FALSE(file_exists(c.source));
         remove_tree(c.expected);
@@ -90,9 +92,9 @@ TEST_F(PlacementTest, APlainFileNamedLikeTheSubdirectoryCountsAsExistingAndTheMo
 {
     ASSERT_TRUE(write_file_text("ren", "not a directory"));
     ASSERT_TRUE(write_file_bytes("Game.fds", payload_a));
-    EXPECT_NE(0, move_to_subdir("Game.fds", "ren", "Title.fds", false, false));
+    EXPECT_NE(0, move_to_subdir("Game.fds", "ren", "Title.fds", 0));
     EXPECT_EQ("not a directory", read_file_text("ren"));
-    EXPECT_EQ(0, move_to_subdir("Game.fds", "dupes", "Title.fds", true, false));
+    EXPECT_EQ(0, move_to_subdir("Game.fds", "dupes", "Title.fds", move_numbered));
     EXPECT_EQ(payload_a, read_file_bytes("dupes/Title.fds"));
 }
 
@@ -100,7 +102,7 @@ TEST_F(PlacementTest, PathsWithADirectoryMoveIntoASubdirectoryBesideTheFile)
 {
     ASSERT_TRUE(make_dir("games"));
     ASSERT_TRUE(write_file_bytes("games/Game.fds", payload_a));
-    EXPECT_EQ(0, move_to_subdir("games/Game.fds", "bad", nullptr, true, false));
+    EXPECT_EQ(0, move_to_subdir("games/Game.fds", "bad", nullptr, move_numbered));
     EXPECT_EQ(payload_a, read_file_bytes("games/bad/Game.fds"));
     EXPECT_FALSE(file_exists("bad"));
 }
@@ -112,19 +114,19 @@ TEST_F(PlacementTest, NamesThatWouldLeaveTheSubdirectoryOrOverrunAreRefused)
         "../Title.fds", "sub/Title.fds", "..", ".", "", std::string(250, 'n') + ".fds"};
     for (const std::string &name : refused) {
         SCOPED_TRACE(name);
-        EXPECT_NE(0, move_to_subdir("Game.fds", "ren", name.c_str(), true, false));
+        EXPECT_NE(0, move_to_subdir("Game.fds", "ren", name.c_str(), move_numbered));
         EXPECT_EQ(payload_a, read_file_bytes("Game.fds"));
     }
     // A target of exactly 255 characters still fits: "./ren/" and 249 more.
     std::string longest = std::string(245, 'n') + ".fds";
-    EXPECT_EQ(0, move_to_subdir("Game.fds", "ren", longest.c_str(), false, false));
+    EXPECT_EQ(0, move_to_subdir("Game.fds", "ren", longest.c_str(), 0));
     EXPECT_EQ(payload_a, read_file_bytes("ren/" + longest));
 }
 
 TEST_F(PlacementTest, ASourcePathOf260CharactersIsRefused)
 {
     std::string path = "./" + std::string(254, 'p') + ".fds"; // 260 characters
-    EXPECT_NE(0, move_to_subdir(path.c_str(), "bad", nullptr, true, false));
+    EXPECT_NE(0, move_to_subdir(path.c_str(), "bad", nullptr, move_numbered));
     EXPECT_FALSE(file_exists("bad"));
 }
 

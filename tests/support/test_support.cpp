@@ -1,6 +1,8 @@
 // POSIX implementations of the test helpers.
 #include "test_support.h"
 
+#include "fdsgen.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -71,11 +73,7 @@ std::string read_file_text(const std::string &path)
 
 bool write_file_bytes(const std::string &path, const bytes &data)
 {
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return std::fclose(f) == 0 && ok;
+    return gen_write_file(path, data);
 }
 
 bool write_file_text(const std::string &path, const std::string &text)

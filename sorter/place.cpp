@@ -1,11 +1,35 @@
-// Placing an identified image: complete images into ren (or dupes) under their catalogue
-// name with a tag per differing file, partial ones into parts.
+// Placing a file once it is examined: files without a disk side into rom or bad; identified
+// complete images into ren (or dupes) under their catalogue name with a tag per differing
+// file, partial ones into parts.
+#include "place.h"
+
+#include "bytes.h"
 #include "catalogue.h"
-#include "placement.h"
-#include "process_job.h"
+#include "subdir_move.h"
 
 #include <cstdio>
 #include <cstring>
+
+// Files without a disk side that begin like this are cartridge images.
+static constexpr std::uint8_t rom_magic[3] = {0x02, 0x00, 0x0D};
+
+void place_sideless(image_job *job)
+{
+    const std::uint8_t *data = job->image.begin();
+    bool rom = fds::has_bytes(data, job->image.end(), 0, sizeof rom_magic) &&
+               std::memcmp(data, rom_magic, sizeof rom_magic) == 0;
+    job->outcome = rom ? outcome_rom : outcome_bad;
+    const char *subdir = rom ? "rom" : "bad";
+    char landed[landed_buffer_size];
+    int moved =
+        move_to_subdir_landed(job->path, subdir, nullptr, move_numbered, landed, sizeof landed);
+    if (moved != 0) {
+        job_describe(job, "no disk side; could not be moved into %s", subdir);
+        return;
+    }
+    job->fate = rom ? fate_rom : fate_bad;
+    job_describe(job, "no disk side; moved to %s", landed);
+}
 
 // Replaces the name's text from its last "." (or appends, for a name without one) by the tag
 // of side's differing file. False when the result would not fit.
@@ -38,7 +62,7 @@ static bool tagged_name(int entry, char *name, std::size_t size)
     return fits;
 }
 
-static void place_complete(image_job *job, const char *file, bool keep_ext)
+static void place_complete(image_job *job, const char *file, unsigned keep_ext)
 {
     char name[new_name_buffer_size];
     bool fits = tagged_name(job->entry, name, sizeof name);
@@ -48,9 +72,10 @@ static void place_complete(image_job *job, const char *file, bool keep_ext)
         return;
     }
     char landed[landed_buffer_size];
-    if (move_to_subdir_landed(file, "ren", name, false, keep_ext, landed, sizeof landed) == 0)
+    if (move_to_subdir_landed(file, "ren", name, keep_ext, landed, sizeof landed) == 0)
         job->fate = fate_identified;
-    else if (move_to_subdir_landed(file, "dupes", name, true, keep_ext, landed, sizeof landed) == 0)
+    else if (move_to_subdir_landed(file, "dupes", name, move_numbered | keep_ext, landed,
+                                   sizeof landed) == 0)
         job->fate = fate_duplicate;
     if (job->fate != fate_failed)
         job_describe(job, "identified; moved to %s", landed);
@@ -62,13 +87,14 @@ void place_identified(image_job *job)
 {
     const cat_entry &e = catalogue[job->entry];
     const char *file = job->rewritten ? job->new_path : job->path;
-    bool keep_ext = job->layout != layout_standard;
+    unsigned keep_ext = job->layout != layout_standard ? move_keep_ext : 0;
     if (e.side_index == 1 && e.side_count == job->retained) {
         place_complete(job, file, keep_ext);
         return;
     }
     char landed[landed_buffer_size];
-    if (move_to_subdir_landed(file, "parts", e.name, true, keep_ext, landed, sizeof landed) != 0) {
+    if (move_to_subdir_landed(file, "parts", e.name, move_numbered | keep_ext, landed,
+                              sizeof landed) != 0) {
         job_describe(job, "part of %s; could not be moved", e.name);
         return;
     }

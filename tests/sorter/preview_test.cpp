@@ -1,8 +1,9 @@
-// Planning in the POSIX platform layer: while it is on, nothing on disk changes, and every
-// search, existence test and read sees the planned changes, whatever the path's spelling.
+// The preview's file system: while it is in use, nothing on disk changes, and every search,
+// existence test and read sees the planned changes, whatever the path's spelling.
 #include "image_file.h"
-#include "platform.h"
+#include "preview.h"
 #include "test_support.h"
+#include "vfs.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,11 @@ struct PlanTest : ::testing::Test {
         ASSERT_TRUE(write_file_text(root + "/b.fds", "real b"));
         ASSERT_TRUE(write_file_text(root + "/d.fds", "real d"));
         before = snapshot_tree(root);
-        ASSERT_EQ(0, plat_plan_begin());
+        ASSERT_EQ(0, preview_begin());
     }
     void TearDown() override
     {
-        plat_plan_end();
+        preview_end();
         remove_tree(root);
     }
 
@@ -41,7 +42,7 @@ struct PlanTest : ::testing::Test {
     }
     void create(const std::string &path, const std::string &text) const
     {
-        std::FILE *f = plat_create_new(path.c_str());
+        std::FILE *f = vfs->create_new(path.c_str());
         ASSERT_NE(f, nullptr) << path;
         std::fwrite(text.data(), 1, text.size(), f);
         ASSERT_EQ(0, std::fclose(f));
@@ -54,10 +55,10 @@ names search_all(const std::string &dir)
 {
     names out;
     plat_entry e{};
-    plat_search *s = plat_find_first(dir.c_str(), "*.fds", &e);
-    for (bool more = s != nullptr; more; more = plat_find_next(s, &e))
+    void *s = vfs->find_first(dir.c_str(), "*.fds", &e);
+    for (bool more = s != nullptr; more; more = vfs->find_next(s, &e))
         out.push_back(e.name);
-    plat_find_close(s);
+    vfs->find_close(s);
     return out;
 }
 
@@ -65,37 +66,37 @@ TEST_F(PlanTest, PlannedChangesAreSeenButNeverMade)
 {
     create(at("c.fds"), "planned c");
     EXPECT_EQ("planned c", read(root + "/./c.fds"));
-    ASSERT_EQ(0, plat_make_dir(at("ren").c_str()));
-    EXPECT_NE(0, plat_make_dir((root + "/./ren/").c_str())); // the same directory
-    ASSERT_EQ(0, plat_move_noreplace(at("b.fds").c_str(), at("ren/B.fds").c_str()));
+    ASSERT_EQ(0, vfs->make_dir(at("ren").c_str()));
+    EXPECT_NE(0, vfs->make_dir((root + "/./ren/").c_str())); // the same directory
+    ASSERT_EQ(0, vfs->move_noreplace(at("b.fds").c_str(), at("ren/B.fds").c_str()));
     EXPECT_EQ("real b", read(at("ren/B.fds")));
-    EXPECT_FALSE(plat_entry_exists(at("b.fds").c_str()));
+    EXPECT_FALSE(vfs->entry_exists(at("b.fds").c_str()));
     EXPECT_EQ("<unreadable>", read(at("b.fds")));
-    EXPECT_NE(0, plat_move_noreplace(at("c.fds").c_str(), at("ren/B.fds").c_str()));
-    EXPECT_NE(0, plat_move_noreplace(at("c.fds").c_str(), at("none/c.fds").c_str()));
+    EXPECT_NE(0, vfs->move_noreplace(at("c.fds").c_str(), at("ren/B.fds").c_str()));
+    EXPECT_NE(0, vfs->move_noreplace(at("c.fds").c_str(), at("none/c.fds").c_str()));
     EXPECT_EQ((names{"c.fds", "d.fds"}), search_all(root + "/"));
     EXPECT_EQ((names{"B.fds"}), search_all(at("ren/")));
-    EXPECT_EQ(0, plat_remove_own_file(at("c.fds").c_str()));
+    EXPECT_EQ(0, vfs->remove_own_file(at("c.fds").c_str()));
     EXPECT_EQ((names{"d.fds"}), search_all(root));
     EXPECT_EQ(before, snapshot_tree(root));
-    plat_plan_end();
-    EXPECT_TRUE(plat_entry_exists(at("b.fds").c_str()));
-    EXPECT_FALSE(plat_entry_exists(at("ren").c_str()));
+    preview_end();
+    EXPECT_TRUE(vfs->entry_exists(at("b.fds").c_str()));
+    EXPECT_FALSE(vfs->entry_exists(at("ren").c_str()));
 }
 
 TEST_F(PlanTest, AFileCreatedDuringASearchJoinsItWhenItSortsLater)
 {
     plat_entry e{};
-    plat_search *s = plat_find_first(root.c_str(), "*.fds", &e);
+    void *s = vfs->find_first(root.c_str(), "*.fds", &e);
     ASSERT_NE(s, nullptr);
     EXPECT_STREQ("b.fds", e.name);
     create(at("a.fds"), "passed already");
     create(at("c.fds"), "still ahead");
-    ASSERT_EQ(0, plat_move_noreplace(at("d.fds").c_str(), at("e.fds").c_str()));
+    ASSERT_EQ(0, vfs->move_noreplace(at("d.fds").c_str(), at("e.fds").c_str()));
     names rest;
-    while (plat_find_next(s, &e))
+    while (vfs->find_next(s, &e))
         rest.push_back(e.name);
-    plat_find_close(s);
+    vfs->find_close(s);
     EXPECT_EQ((names{"c.fds", "e.fds"}), rest);
     EXPECT_EQ(before, snapshot_tree(root));
 }
@@ -104,19 +105,19 @@ TEST_F(PlanTest, ATextFileReplacesAnyEarlierOneAndIsKeptForTheCaller)
 {
     ASSERT_TRUE(write_file_text(at("miss.txt"), "old"));
     for (const char *text : {"first\n", "second\n"}) {
-        std::FILE *f = plat_create_text(at("miss.txt").c_str());
+        std::FILE *f = vfs->create_text(at("miss.txt").c_str());
         ASSERT_NE(f, nullptr);
         std::fputs(text, f);
         std::fclose(f);
         std::string planned;
-        ASSERT_TRUE(plat_planned_bytes((root + "/./miss.txt").c_str(), &planned));
+        ASSERT_TRUE(preview_bytes((root + "/./miss.txt").c_str(), &planned));
         EXPECT_EQ(text, planned);
     }
     EXPECT_EQ("old", read_file_text(at("miss.txt")));
     std::string none;
-    EXPECT_FALSE(plat_planned_bytes(at("d.fds").c_str(), &none));
-    ASSERT_EQ(0, plat_make_dir(at("sub.txt").c_str()));
-    EXPECT_EQ(nullptr, plat_create_text(at("sub.txt").c_str()));
+    EXPECT_FALSE(preview_bytes(at("d.fds").c_str(), &none));
+    ASSERT_EQ(0, vfs->make_dir(at("sub.txt").c_str()));
+    EXPECT_EQ(nullptr, vfs->create_text(at("sub.txt").c_str()));
 }
 
 } // namespace

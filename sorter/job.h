@@ -1,22 +1,32 @@
-// The state of one process_image call, handed between its step helpers (process.cpp,
-// normalise.cpp, process_place.cpp). Everything here lives for one file only.
+// One file's pass through the sorter: the record that process_image hands from step to step,
+// its outcome and rewrite-reason bits, and the account of what was done. Everything here
+// lives for one file only.
 #pragma once
 
 #include "image_file.h"
 #include "ui.h"
 
 #include <cstddef>
-#include <cstdint>
-#include <vector>
+
+// Outcome word bits (what process_image returns).
+inline constexpr unsigned outcome_header_write_failed = 0x02; // no byte of the header written
+inline constexpr unsigned outcome_unreadable = 0x04;
+inline constexpr unsigned outcome_bad = 0x20;    // no disk side: moved to bad
+inline constexpr unsigned outcome_rom = 0x40;    // no disk side, a cartridge image: moved to rom
+inline constexpr unsigned outcome_split = 0x400; // sides beyond the retained ones
+// A normalised image that could not be created or written completely: the original was put
+// back (or left in bak) and nothing was split or placed.
+inline constexpr unsigned outcome_not_written = 0x1000;
+
+// Rewrite reasons (also taken into the outcome word when the original is backed up).
+inline constexpr unsigned reason_header_count = 0x100; // fwNES side count is off
+inline constexpr unsigned reason_size = 0x200;         // not whole sides, or surplus sides
+inline constexpr unsigned reason_later_side = 0x800;   // a later side of an image comes first
 
 inline constexpr std::size_t path_buffer_size = 260;     // a file path and its terminator
 inline constexpr std::size_t new_name_buffer_size = 780; // new file paths and new names
 inline constexpr std::size_t landed_buffer_size = 256;   // where a moved file now is
 inline constexpr std::size_t what_buffer_size = 640;     // the account of what was done
-
-// Outcome bit for a normalised image that could not be created or written completely: the
-// original was put back (or left in bak) and nothing was split or placed.
-inline constexpr unsigned outcome_not_written = 0x1000;
 
 enum layout_class { layout_standard, layout_fam, layout_other };
 
@@ -28,11 +38,11 @@ struct image_job {
     char bak_path[landed_buffer_size] = "";   // the original in bak, once moved there
     image_buffer image;
     std::size_t first_side = 0; // offset of the first side in the file
-    int sides = 0;              // counted sides (H)
+    int sides = 0;              // sides counted in the file
     layout_class layout = layout_other;
     unsigned reasons = 0;
-    int entry = 0;    // the matched catalogue entry (E), 0 for none
-    int retained = 0; // sides that stay in the image (B)
+    int entry = 0;    // the catalogue entry the first side matched, 0 for none
+    int retained = 0; // sides that belong to that entry's image and stay in the file
     unsigned outcome = 0;
     bool tmp_name = false;      // a "tmp" file: rewritten without a backup
     bool rewritten = false;     // new_path holds the normalised image
@@ -44,14 +54,3 @@ struct image_job {
 
 // Appends a printf-style clause to the job's account, separated by "; ".
 void job_describe(image_job *job, const char *format, ...);
-
-// Step 12: backs the file up (unless it is rewritten in place) and writes the normalised
-// image. False when nothing usable was written; the original is then back in its place.
-bool rewrite_image(image_job *job);
-
-// Step 13: writes the sides behind the retained ones into a temporary image. False when
-// surplus sides exist and could not all be written there.
-bool split_surplus(image_job *job);
-
-// Step 14: moves an identified image into ren, dupes or parts.
-void place_identified(image_job *job);

@@ -1,19 +1,14 @@
-// Moving files into the outcome subdirectories beside them, never over an existing file, and
-// creating the temporary images that take the disk sides split off an image.
-#include "placement.h"
+// Moving files into the outcome subdirectories beside them, never over an existing file.
+#include "subdir_move.h"
 
-#include "platform.h"
+#include "vfs.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-int temp_counter = 0;
-
 static constexpr std::size_t path_limit = 260;  // a file path: 259 characters at most
 static constexpr std::size_t target_size = 256; // a target path: 255 characters at most
-static constexpr int temp_number_max = 9999;    // the last number a search may go on from
-static constexpr int temp_wrap_above = 10000;   // a counter above this starts again at 1
 
 // The file-name part of a path: everything behind its last separator.
 static const char *file_part(const char *path)
@@ -97,25 +92,25 @@ static bool ensure_directory_of(char *target)
     char *name = const_cast<char *>(file_part(target));
     char saved = name[-1];
     name[-1] = '\0';
-    bool ok = plat_entry_exists(target) || plat_make_dir(target) == 0;
+    bool ok = vfs->entry_exists(target) || vfs->make_dir(target) == 0;
     name[-1] = saved;
     return ok;
 }
 
 // Tries the target with its last character replaced by 0 .. 9.
-static int move_numbered(const char *path, char *target)
+static int move_to_numbered_name(const char *path, char *target)
 {
     std::size_t last = std::strlen(target) - 1;
     for (char digit = '0'; digit <= '9'; digit++) {
         target[last] = digit;
-        if (plat_move_noreplace(path, target) == 0)
+        if (vfs->move_noreplace(path, target) == 0)
             return 0;
     }
     return move_failed;
 }
 
-int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name, bool numbered,
-                          bool keep_ext, char *landed, std::size_t landed_size)
+int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name,
+                          unsigned flags, char *landed, std::size_t landed_size)
 {
     if (path == nullptr || std::strlen(path) >= path_limit)
         return move_failed;
@@ -125,11 +120,12 @@ int move_to_subdir_landed(const char *path, const char *subdir, const char *new_
     char target[target_size];
     if (!start_target(path, subdir, target, sizeof target) || !append(target, sizeof target, name))
         return move_failed;
-    if (keep_ext && !keep_source_extension(path, target))
+    if ((flags & move_keep_ext) != 0 && !keep_source_extension(path, target))
         return move_failed;
     if (subdir != nullptr && !ensure_directory_of(target))
         return move_failed;
-    if (plat_move_noreplace(path, target) != 0 && (!numbered || move_numbered(path, target) != 0))
+    if (vfs->move_noreplace(path, target) != 0 &&
+        ((flags & move_numbered) == 0 || move_to_numbered_name(path, target) != 0))
         return move_failed;
     if (landed != nullptr && landed_size > 0) {
         std::size_t n = std::min(std::strlen(target), landed_size - 1);
@@ -139,35 +135,7 @@ int move_to_subdir_landed(const char *path, const char *subdir, const char *new_
     return 0;
 }
 
-int move_to_subdir(const char *path, const char *subdir, const char *new_name, bool numbered,
-                   bool keep_ext)
+int move_to_subdir(const char *path, const char *subdir, const char *new_name, unsigned flags)
 {
-    return move_to_subdir_landed(path, subdir, new_name, numbered, keep_ext, nullptr, 0);
-}
-
-static void temp_name(char *buf, std::size_t size, int n)
-{
-    std::snprintf(buf, size, "tmp%04u.fds", static_cast<unsigned>(n));
-}
-
-// Any entry of the name counts as taken, so that no existing file is ever opened for writing.
-std::FILE *open_temp_image(char *name_out)
-{
-    int n = temp_counter;
-    if (n > temp_wrap_above || n < 0)
-        n = 1;
-    temp_counter = n + 1;
-    char name[32];
-    temp_name(name, sizeof name, n);
-    while (plat_entry_exists(name)) {
-        n = temp_counter;
-        temp_counter = n + 1;
-        if (temp_counter > temp_number_max)
-            return nullptr;
-        temp_name(name, sizeof name, n);
-    }
-    std::FILE *f = plat_create_new(name);
-    if (f != nullptr && name_out != nullptr)
-        std::memcpy(name_out, name, std::strlen(name) + 1);
-    return f;
+    return move_to_subdir_landed(path, subdir, new_name, flags, nullptr, 0);
 }

@@ -1,18 +1,19 @@
-// Writing the normalised image of a file (fwNES header unless asked not to, whole sides,
-// zero padding) and the temporary image that takes its surplus sides. A write that does not
-// complete never leaves an incomplete image in the original's place.
+// Rewriting a file as its normalised image (fwNES header unless asked not to, whole sides,
+// zero padding): the original is backed up into bak first, or, for a "tmp" file, replaced
+// only once the new image is complete. A write that does not complete never leaves an
+// incomplete image in the original's place: the original is put back.
+#include "rewrite.h"
+
 #include "disk_layout.h"
 #include "options.h"
-#include "placement.h"
-#include "platform.h"
-#include "process.h"
-#include "process_job.h"
+#include "side_writer.h"
+#include "split.h"
+#include "subdir_move.h"
 #include "ui.h"
+#include "vfs.h"
 
 #include <cstdio>
 #include <cstring>
-
-static constexpr std::size_t zero_chunk = 4096;
 
 static constexpr struct {
     unsigned bit;
@@ -36,25 +37,6 @@ static void reasons_in_words(unsigned reasons, char *buf, std::size_t size)
     }
 }
 
-// Writes count sides of the image from the file offset from; the bytes the file lacks are
-// written as zeros. True when every byte was accepted.
-static bool write_sides(std::FILE *f, const image_job *job, std::size_t from, std::size_t count)
-{
-    static const std::uint8_t zeros[zero_chunk] = {};
-    std::size_t want = count * fds::side_size;
-    std::size_t have = job->image.size > from ? job->image.size - from : 0;
-    std::size_t piece = have < want ? have : want;
-    if (piece > 0 && std::fwrite(job->image.begin() + from, 1, piece, f) != piece)
-        return false;
-    for (std::size_t left = want - piece; left > 0;) {
-        std::size_t n = left < zero_chunk ? left : zero_chunk;
-        if (std::fwrite(zeros, 1, n, f) != n)
-            return false;
-        left -= n;
-    }
-    return true;
-}
-
 static bool write_fwnes_header(std::FILE *f, int sides)
 {
     std::uint8_t header[fds::fwnes_header_size] = {};
@@ -63,15 +45,7 @@ static bool write_fwnes_header(std::FILE *f, int sides)
     return std::fwrite(header, 1, sizeof header, f) == sizeof header;
 }
 
-// Closes f; false when any byte written to it did not reach the file.
-static bool finish_file(std::FILE *f)
-{
-    bool ok = std::fflush(f) == 0 && std::ferror(f) == 0;
-    return std::fclose(f) == 0 && ok;
-}
-
-// Step 12.2: the path with its file name's extension replaced by ".fds" (added when the name
-// has none).
+// The path with its file name's extension replaced by ".fds" (added when the name has none).
 static bool make_new_path(image_job *job)
 {
     const char *sep = std::strrchr(job->path, plat_sep);
@@ -86,7 +60,8 @@ static bool make_new_path(image_job *job)
     return true;
 }
 
-// Step 12.4: header (unless option 0x10) and W sides. True when all of it was written.
+// The header (unless the options ask for none) and the retained sides, or all counted sides
+// of an unidentified image. True when all of it was written.
 static bool write_normalised(image_job *job, std::FILE *f)
 {
     int sides = job->entry != 0 ? job->retained : job->sides;
@@ -103,7 +78,7 @@ static void put_original_back(image_job *job)
 {
     if (job->bak_path[0] == '\0')
         job_describe(job, "original left in place");
-    else if (plat_move_noreplace(job->bak_path, job->path) == 0)
+    else if (vfs->move_noreplace(job->bak_path, job->path) == 0)
         job_describe(job, "original put back in place");
     else
         job_describe(job, "original left in %s", job->bak_path);
@@ -112,7 +87,7 @@ static void put_original_back(image_job *job)
 // After a failed write of a new file: it is removed and the original put back.
 static void discard_incomplete(image_job *job)
 {
-    if (plat_remove_own_file(job->new_path) != 0)
+    if (vfs->remove_own_file(job->new_path) != 0)
         job_describe(job, "incomplete %s left; original left in %s", job->new_path,
                      job->bak_path[0] != '\0' ? job->bak_path : job->path);
     else
@@ -125,7 +100,7 @@ static bool rewrite_over_original(image_job *job)
 {
     char side_path[new_name_buffer_size + 8];
     std::snprintf(side_path, sizeof side_path, "%s.new", job->new_path);
-    std::FILE *f = plat_create_new(side_path);
+    std::FILE *f = vfs->create_new(side_path);
     if (f == nullptr) {
         job->outcome |= outcome_not_written;
         job_describe(job, "%s could not be created; left unchanged", side_path);
@@ -133,13 +108,13 @@ static bool rewrite_over_original(image_job *job)
     }
     if (!write_normalised(job, f)) {
         ui_message(false, "fwrite() error", "Vormlin");
-        plat_remove_own_file(side_path);
+        vfs->remove_own_file(side_path);
         job->outcome |= outcome_not_written;
         job_describe(job, "%s could not be written; left unchanged", job->new_path);
         return false;
     }
-    if (plat_replace_file(side_path, job->new_path) != 0) {
-        plat_remove_own_file(side_path);
+    if (vfs->replace_file(side_path, job->new_path) != 0) {
+        vfs->remove_own_file(side_path);
         job->outcome |= outcome_not_written;
         job_describe(job, "%s could not be replaced; left unchanged", job->new_path);
         return false;
@@ -150,7 +125,7 @@ static bool rewrite_over_original(image_job *job)
 // A new file at new_path; on failure the original is back in its place.
 static bool write_new_file(image_job *job)
 {
-    std::FILE *f = plat_create_new(job->new_path);
+    std::FILE *f = vfs->create_new(job->new_path);
     if (f == nullptr) {
         job->outcome |= outcome_not_written;
         job_describe(job, "%s could not be created", job->new_path);
@@ -170,7 +145,7 @@ static bool write_new_file(image_job *job)
 static bool back_up(image_job *job)
 {
     job->outcome = job->reasons;
-    if (move_to_subdir_landed(job->path, "bak", nullptr, true, false, job->bak_path,
+    if (move_to_subdir_landed(job->path, "bak", nullptr, move_numbered, job->bak_path,
                               sizeof job->bak_path) == 0)
         return true;
     job->bak_path[0] = '\0';
@@ -201,32 +176,5 @@ bool rewrite_image(image_job *job)
         job_describe(job, "normalised for %s (original in %s)", reasons, job->bak_path);
     else
         job_describe(job, "normalised for %s as %s", reasons, job->new_path);
-    return true;
-}
-
-bool split_surplus(image_job *job)
-{
-    job->split_done = true;
-    int surplus = job->sides - job->retained;
-    if (surplus <= 0)
-        return true;
-    job->outcome |= outcome_split;
-    char name[32];
-    std::FILE *f = open_temp_image(name);
-    if (f == nullptr) {
-        ui_message(false, "Cannot open temp file", "Vormlin");
-        job_describe(job, "no temporary image for %d surplus side(s)", surplus);
-        return false;
-    }
-    std::size_t from = job->first_side + static_cast<std::size_t>(job->retained) * fds::side_size;
-    bool data_ok = write_sides(f, job, from, static_cast<std::size_t>(surplus));
-    if (!finish_file(f) || !data_ok) {
-        ui_message(false, "fwrite() error", "Vormlin");
-        plat_remove_own_file(name);
-        job_describe(job, "%d surplus side(s) could not be written to %s", surplus, name);
-        return false;
-    }
-    job->split_written = true;
-    job_describe(job, "%d surplus side(s) split off into %s", surplus, name);
     return true;
 }

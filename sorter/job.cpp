@@ -1,0 +1,21 @@
+// The account of one file's pass through the sorter.
+#include "job.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+void job_describe(image_job *job, const char *format, ...)
+{
+    std::size_t used = std::strlen(job->what);
+    if (used + 3 >= sizeof job->what)
+        return;
+    if (used > 0) {
+        std::memcpy(job->what + used, "; ", 3);
+        used += 2;
+    }
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(job->what + used, sizeof job->what - used, format, args);
+    va_end(args);
+}

@@ -1,0 +1,21 @@
+// Moving files into the outcome subdirectories (bak, ren, dupes, parts, bad, rom).
+#pragma once
+
+#include <cstddef>
+
+inline constexpr int move_failed = -1;
+
+// Flags of a move.
+inline constexpr unsigned move_numbered = 0x1; // on failure, retry with the last character
+                                               // of the name replaced by 0 .. 9
+inline constexpr unsigned move_keep_ext = 0x2; // keep the source's extension when it differs
+                                               // from the target's
+
+// Moves the file at path into subdir (created beside it when missing) under new_name or its
+// own name, never over an existing file. 0 when moved.
+int move_to_subdir(const char *path, const char *subdir, const char *new_name, unsigned flags);
+
+// The same move; on success the path the file now has is stored into landed (landed_size
+// bytes, cut to fit) so that a caller can move it back or tell the user where it went.
+int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name,
+                          unsigned flags, char *landed, std::size_t landed_size);
