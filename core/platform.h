@@ -14,6 +14,9 @@ void plat_init();
 // The path separator: "\" on Windows, "/" on POSIX.
 extern const char plat_sep;
 
+// The end of a line in the platform's text files: "\r\n" on Windows, "\n" on POSIX.
+extern const char plat_line_end[];
+
 // Longest entry name a directory search reports, terminator included.
 inline constexpr std::size_t plat_name_max = 260;
 
@@ -48,6 +51,7 @@ struct plat_entry_state {
     bool exists = false;     // any entry (a dangling symbolic link too)
     bool plain_file = false; // not a directory (POSIX: a regular file, symbolic links followed)
     bool directory = false;  // a directory (POSIX: symbolic links followed)
+    bool link = false;       // a symbolic link (Win32: a reparse point) itself
 };
 
 // What stands at path.
@@ -82,6 +86,25 @@ std::FILE *plat_open_for_reading(const char *path);
 
 // Removes a file that this program has just created itself. 0 on success.
 int plat_remove_own_file(const char *path);
+
+// Flushes f and makes what was written to it durable (fsync; FlushFileBuffers), so that a
+// power cut after the file is published cannot leave it empty. 0 on success.
+int plat_sync_file(std::FILE *f);
+
+// Whether path names the same place from any current directory.
+bool plat_is_absolute(const char *path);
+
+// A lock on a directory that only one process holds at a time and that the system drops when
+// the process ends, however it ends (POSIX flock; Win32 a named mutex).
+struct plat_lock;
+enum plat_lock_result { lock_taken, lock_busy, lock_unavailable };
+// lock_taken with *out set; lock_busy when another process holds it; lock_unavailable when
+// the directory cannot be locked (it does not exist, say).
+plat_lock_result plat_lock_dir(const char *dir, plat_lock **out);
+void plat_unlock_dir(plat_lock *lock);
+
+// Whether the two paths name one directory.
+bool plat_same_dir(const char *a, const char *b);
 
 // Creates the file at path for writing text with the platform's line ends, emptying it when
 // it exists; nullptr when that fails.

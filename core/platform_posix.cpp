@@ -14,11 +14,13 @@
 #include <linux/fs.h>
 #include <string>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
+const char plat_line_end[] = "\n";
 const char plat_sep = '/';
 
 void plat_init()
@@ -55,6 +57,7 @@ plat_entry_state plat_entry_state_of(const char *path)
     state.exists = true;
     state.plain_file = S_ISREG(st.st_mode);
     state.directory = S_ISDIR(st.st_mode);
+    state.link = S_ISLNK(st.st_mode);
     // Only a symbolic link needs a second look, at what it points to.
     if (S_ISLNK(st.st_mode) && stat(path, &st) == 0) {
         state.plain_file = S_ISREG(st.st_mode);
@@ -254,4 +257,50 @@ int plat_remove_own_file(const char *path)
 std::FILE *plat_create_text(const char *path)
 {
     return std::fopen(path, "w");
+}
+
+int plat_sync_file(std::FILE *f)
+{
+    return std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;
+}
+
+bool plat_is_absolute(const char *path)
+{
+    return path[0] == '/';
+}
+
+struct plat_lock {
+    int fd;
+};
+
+// flock belongs to the open directory: the kernel drops it when the process ends. A second
+// flock by this same process on another descriptor of the directory would refuse too, so a
+// caller locks each directory once.
+plat_lock_result plat_lock_dir(const char *dir, plat_lock **out)
+{
+    int fd = open(dir_or_dot(dir).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return lock_unavailable;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        bool busy = errno == EWOULDBLOCK;
+        close(fd);
+        return busy ? lock_busy : lock_unavailable;
+    }
+    *out = new plat_lock{fd};
+    return lock_taken;
+}
+
+void plat_unlock_dir(plat_lock *lock)
+{
+    if (lock == nullptr)
+        return;
+    close(lock->fd);
+    delete lock;
+}
+
+bool plat_same_dir(const char *a, const char *b)
+{
+    struct stat sa, sb;
+    return stat(dir_or_dot(a).c_str(), &sa) == 0 && stat(dir_or_dot(b).c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }

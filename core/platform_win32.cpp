@@ -4,6 +4,7 @@
 
 #include "wildcard.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <windows.h>
 
+const char plat_line_end[] = "\r\n";
 const char plat_sep = '\\';
 
 struct plat_search {
@@ -93,6 +95,7 @@ plat_entry_state plat_entry_state_of(const char *path)
     state.exists = true;
     state.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     state.plain_file = !state.directory;
+    state.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     return state;
 }
 
@@ -128,10 +131,13 @@ int plat_make_dir(const char *path)
     return fits_max_path(path) && CreateDirectoryA(path, nullptr) ? 0 : -1;
 }
 
-// MoveFileA refuses an existing target by itself: no replacing, no race.
+// MoveFileEx without MOVEFILE_REPLACE_EXISTING refuses an existing target by itself, as
+// MoveFileA does: no replacing, no race. Write-through: the move is on disk when it returns.
 int plat_move_noreplace(const char *from, const char *to)
 {
-    return fits_max_path(from) && fits_max_path(to) && MoveFileA(from, to) ? 0 : -1;
+    return fits_max_path(from) && fits_max_path(to) && MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : -1;
 }
 
 std::FILE *plat_create_new(const char *path)
@@ -192,11 +198,82 @@ int plat_replace_file(const char *from, const char *to)
 {
     if (!fits_max_path(from) || !fits_max_path(to))
         return -1;
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
 }
 
 // Text mode: the C library writes every line feed as carriage return and line feed.
 std::FILE *plat_create_text(const char *path)
 {
     return fits_max_path(path) ? std::fopen(path, "w") : nullptr;
+}
+
+int plat_sync_file(std::FILE *f)
+{
+    if (std::fflush(f) != 0)
+        return -1;
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) ? 0 : -1;
+}
+
+bool plat_is_absolute(const char *path)
+{
+    bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                 path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return drive || (path[0] == '\\' && path[1] == '\\');
+}
+
+struct plat_lock {
+    HANDLE mutex;
+};
+
+// A named mutex per directory: the name is the directory's full path, upper-cased (Windows
+// names compare without case) and with its separators made legal in a mutex name. The
+// system destroys the mutex with the last handle, so a killed run holds nothing.
+plat_lock_result plat_lock_dir(const char *dir, plat_lock **out)
+{
+    char full[MAX_PATH];
+    const char *path = dir == nullptr || dir[0] == '\0' ? "." : dir;
+    DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    DWORD attributes =
+        length > 0 && length < sizeof full ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return lock_unavailable;
+    std::string name = "Local\\vormlin-sort:";
+    for (const char *c = full; *c != '\0'; c++)
+        name += *c == '\\' || *c == '/'
+                    ? '|'
+                    : static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    while (name.back() == '|')
+        name.pop_back();
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (mutex == nullptr)
+        return lock_unavailable;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return lock_busy;
+    }
+    *out = new plat_lock{mutex};
+    return lock_taken;
+}
+
+void plat_unlock_dir(plat_lock *lock)
+{
+    if (lock == nullptr)
+        return;
+    CloseHandle(lock->mutex);
+    delete lock;
+}
+
+bool plat_same_dir(const char *a, const char *b)
+{
+    char full_a[MAX_PATH], full_b[MAX_PATH];
+    DWORD la = GetFullPathNameA(a[0] == '\0' ? "." : a, sizeof full_a, full_a, nullptr);
+    DWORD lb = GetFullPathNameA(b[0] == '\0' ? "." : b, sizeof full_b, full_b, nullptr);
+    if (la == 0 || la >= sizeof full_a || lb == 0 || lb >= sizeof full_b)
+        return false;
+    for (DWORD n = la; n > 3 && full_a[n - 1] == '\\'; n--)
+        full_a[n - 1] = '\0';
+    for (DWORD n = lb; n > 3 && full_b[n - 1] == '\\'; n--)
+        full_b[n - 1] = '\0';
+    return lstrcmpiA(full_a, full_b) == 0;
 }

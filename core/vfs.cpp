@@ -21,6 +21,7 @@ const vfs_ops vfs_real = {
     .find_next = real_find_next,
     .find_close = real_find_close,
     .entry_exists = plat_entry_exists,
+    .entry_state = plat_entry_state_of,
     .make_dir = plat_make_dir,
     .move_noreplace = plat_move_noreplace,
     .replace_file = plat_replace_file,
@@ -28,6 +29,7 @@ const vfs_ops vfs_real = {
     .open_for_reading = plat_open_for_reading,
     .remove_own_file = plat_remove_own_file,
     .create_text = plat_create_text,
+    .sync_file = plat_sync_file,
 };
 
 const vfs_ops *vfs = &vfs_real;

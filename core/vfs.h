@@ -14,6 +14,7 @@ struct vfs_ops {
     bool (*find_next)(void *search, plat_entry *entry);
     void (*find_close)(void *search);
     bool (*entry_exists)(const char *path);
+    plat_entry_state (*entry_state)(const char *path);
     int (*make_dir)(const char *path);
     int (*move_noreplace)(const char *from, const char *to);
     int (*replace_file)(const char *from, const char *to);
@@ -21,6 +22,7 @@ struct vfs_ops {
     std::FILE *(*open_for_reading)(const char *path);
     int (*remove_own_file)(const char *path);
     std::FILE *(*create_text)(const char *path);
+    int (*sync_file)(std::FILE *f);
 };
 
 extern const vfs_ops vfs_real;

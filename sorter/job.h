@@ -36,6 +36,7 @@ struct image_job {
     char path[path_buffer_size] = "";
     char new_path[new_name_buffer_size] = ""; // the normalised image, once written
     char bak_path[landed_buffer_size] = "";   // the original in bak, once moved there
+    char hidden_path[path_buffer_size] = "";  // the normalised image while it is written
     image_buffer image;
     std::size_t first_side = 0; // offset of the first side in the file
     int sides = 0;              // sides counted in the file

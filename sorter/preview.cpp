@@ -222,6 +222,17 @@ bool preview_entry_exists(const char *path)
     return state_at(path).exists;
 }
 
+plat_entry_state preview_entry_state(const char *path)
+{
+    return state_at(path);
+}
+
+// Nothing planned is on a disk: flushing into the memory stream is all there is to do.
+int preview_sync_file(std::FILE *f)
+{
+    return std::fflush(f) == 0 ? 0 : -1;
+}
+
 int preview_make_dir(const char *path)
 {
     if (state_at(path).exists || !accepts_entries(parent_of(path)))
@@ -329,6 +340,7 @@ const vfs_ops vfs_preview = {
     .find_next = preview_find_next,
     .find_close = preview_find_close,
     .entry_exists = preview_entry_exists,
+    .entry_state = preview_entry_state,
     .make_dir = preview_make_dir,
     .move_noreplace = preview_move_noreplace,
     .replace_file = preview_replace_file,
@@ -336,6 +348,7 @@ const vfs_ops vfs_preview = {
     .open_for_reading = preview_open_for_reading,
     .remove_own_file = preview_remove_own_file,
     .create_text = preview_create_text,
+    .sync_file = preview_sync_file,
 };
 
 void forget_plan()

@@ -7,14 +7,17 @@
 #include "catalogue.h"
 #include "disk_layout.h"
 #include "identify.h"
+#include "journal.h"
 #include "options.h"
 #include "place.h"
+#include "platform.h"
 #include "rewrite.h"
 #include "signature.h"
 #include "split.h"
 #include "ui.h"
 
 #include <cstring>
+#include <string>
 
 // Names that are rewritten in place, without a backup: the temporary images among them.
 static constexpr char in_place_prefix[] = "tmp";
@@ -118,20 +121,49 @@ static bool read_image(image_job *job, const char *name, const char *dir)
     return true;
 }
 
+// Opens the journal of the file's changes in its directory. False when it cannot be opened:
+// the file is then left as it is.
+static bool begin_changes(image_job *job)
+{
+    const char *sep = std::strrchr(job->path, plat_sep);
+    std::string dir(job->path, sep != nullptr ? static_cast<std::size_t>(sep + 1 - job->path) : 0);
+    if (journal_begin(dir.c_str()) == 0)
+        return true;
+    if (job->tmp_name) {
+        job->outcome |= outcome_not_written;
+        job_describe(job, "its journal could not be created; left unchanged");
+    } else {
+        job->outcome = job->reasons;
+        job_describe(job, "backup into bak failed; left unchanged");
+    }
+    return false;
+}
+
+// The rewrite and the split of one file, as one journalled change: a kill anywhere in it is
+// undone by the next run. False when nothing usable was written.
+static bool rewrite_and_split(image_job *job)
+{
+    if (!begin_changes(job))
+        return false;
+    bool rewritten = rewrite_image(job);
+    if (rewritten && job->entry != 0 && !job->split_done)
+        split_surplus(job);
+    journal_end();
+    return rewritten;
+}
+
 // For a file with at least one side: rewrite it when a reason asks for it, split off the
 // sides that belong elsewhere, and place it when it was identified.
 static void normalise_and_place(image_job *job)
 {
     if (job->reasons != 0) {
-        if (!rewrite_image(job))
+        if (!rewrite_and_split(job))
             return;
         if (job->entry == 0) {
             job->fate = fate_unidentified;
             job_describe(job, "not identified; normalised image left in place");
             return;
         }
-        if (!job->split_done)
-            split_surplus(job);
     } else if (job->entry == 0) {
         job->fate = fate_unidentified;
         job_describe(job, "not identified; left unchanged");

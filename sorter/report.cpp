@@ -2,6 +2,7 @@
 #include "report.h"
 
 #include "catalogue.h"
+#include "journal.h"
 #include "ui.h"
 #include "vfs.h"
 
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr unsigned few_missing = 10;
+constexpr char report_file_name[] = "miss.txt";
 
 bool is_missing(const cat_entry &e)
 {
@@ -28,29 +30,56 @@ bool has_side_tag(const char *name)
     return open[2] == 'o' && open[4] == ')';
 }
 
-void write_missing_report(int mode)
+// miss.txt is replaced, never written into: a link or any other non-regular file standing
+// there is left alone and reported.
+static bool report_target_is_ours()
+{
+    plat_entry_state state = vfs->entry_state(report_file_name);
+    if (!state.exists || (state.plain_file && !state.link))
+        return true;
+    ui_message(true, "miss.txt was not written: it is not a regular file.", "VORMLIN");
+    return false;
+}
+
+static void write_report_lines(std::FILE *f)
+{
+    unsigned missing = 0;
+    for (int i = 1; i < row_count && i < catalogue_capacity; i++) {
+        if (is_missing(catalogue[i])) {
+            std::fprintf(f, "%s%s", catalogue[i].name, plat_line_end);
+            missing++;
+        }
+    }
+    if (missing < few_missing)
+        std::fprintf(f, "%sYou miss only %u games!%s", plat_line_end, missing, plat_line_end);
+    else
+        std::fprintf(f, "%sYou miss %u games.  Keep looking...%s", plat_line_end, missing,
+                     plat_line_end);
+}
+
+int write_missing_report(int mode)
 {
     if (mode == report_games_window) {
         ui_message(false,
                    "This is supposed to show a window with available games.\n"
                    "For now, run this in an empty dir and read miss.txt",
                    "Not Implemented");
-        return;
+        return 0;
     }
-    // Text mode: the platform's line ends.
-    std::FILE *f = vfs->create_text("miss.txt");
+    if (!report_target_is_ours())
+        return -1;
+    // A hidden report left by a killed run is the sorter's own: it makes way.
+    plat_entry_state left = vfs->entry_state(hidden_report_name);
+    if (left.plain_file && !left.link)
+        vfs->remove_own_file(hidden_report_name);
+    std::FILE *f = vfs->create_new(hidden_report_name);
     if (f == nullptr)
-        return;
-    unsigned missing = 0;
-    for (int i = 1; i < row_count && i < catalogue_capacity; i++) {
-        if (is_missing(catalogue[i])) {
-            std::fprintf(f, "%s\n", catalogue[i].name);
-            missing++;
-        }
-    }
-    if (missing < few_missing)
-        std::fprintf(f, "\nYou miss only %u games!\n", missing);
-    else
-        std::fprintf(f, "\nYou miss %u games.  Keep looking...\n", missing);
-    std::fclose(f);
+        return -1;
+    write_report_lines(f);
+    bool written = std::ferror(f) == 0 && vfs->sync_file(f) == 0;
+    if (std::fclose(f) == 0 && written &&
+        vfs->replace_file(hidden_report_name, report_file_name) == 0)
+        return 0;
+    vfs->remove_own_file(hidden_report_name);
+    return -1;
 }

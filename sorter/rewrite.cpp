@@ -5,6 +5,7 @@
 #include "rewrite.h"
 
 #include "disk_layout.h"
+#include "journal.h"
 #include "options.h"
 #include "side_writer.h"
 #include "split.h"
@@ -84,37 +85,47 @@ static void put_original_back(image_job *job)
         job_describe(job, "original left in %s", job->bak_path);
 }
 
-// After a failed write of a new file: it is removed and the original put back.
-static void discard_incomplete(image_job *job)
+// The normalised image is written under a name beside the original that scans skip, and
+// made durable, before it is published: no one ever sees a part of it under its own name.
+// The hidden file of a failed attempt goes with the journal (journal_end).
+static std::FILE *create_hidden_image(image_job *job)
 {
-    if (vfs->remove_own_file(job->new_path) != 0)
-        job_describe(job, "incomplete %s left; original left in %s", job->new_path,
-                     job->bak_path[0] != '\0' ? job->bak_path : job->path);
-    else
-        put_original_back(job);
+    const char *sep = std::strrchr(job->path, plat_sep);
+    std::size_t dir_len = sep != nullptr ? static_cast<std::size_t>(sep + 1 - job->path) : 0;
+    std::snprintf(job->hidden_path, sizeof job->hidden_path, "%.*s%s", static_cast<int>(dir_len),
+                  job->path, hidden_image_name);
+    if (journal_note(step_new, job->hidden_path) != 0)
+        return nullptr;
+    return vfs->create_new(job->hidden_path);
 }
 
-// A "tmp" file rewritten over itself: the new image goes to a side file first and replaces
-// the original only once it is complete, so a full disk can never leave half an image.
+// Writes the normalised image into its hidden file. False (and the fwrite() message) when
+// not all of it was written.
+static bool write_hidden_image(image_job *job, std::FILE *f)
+{
+    if (write_normalised(job, f))
+        return true;
+    ui_message(false, "fwrite() error", "Vormlin");
+    job->outcome |= outcome_not_written;
+    return false;
+}
+
+// A "tmp" file rewritten over itself replaces the original in one step once the new image is
+// complete, so neither a full disk nor a kill can ever leave half an image.
 static bool rewrite_over_original(image_job *job)
 {
-    char side_path[new_name_buffer_size + 8];
-    std::snprintf(side_path, sizeof side_path, "%s.new", job->new_path);
-    std::FILE *f = vfs->create_new(side_path);
+    std::FILE *f = create_hidden_image(job);
     if (f == nullptr) {
         job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created; left unchanged", side_path);
+        job_describe(job, "%s could not be created; left unchanged", job->new_path);
         return false;
     }
-    if (!write_normalised(job, f)) {
-        ui_message(false, "fwrite() error", "Vormlin");
-        vfs->remove_own_file(side_path);
-        job->outcome |= outcome_not_written;
+    if (!write_hidden_image(job, f)) {
         job_describe(job, "%s could not be written; left unchanged", job->new_path);
         return false;
     }
-    if (vfs->replace_file(side_path, job->new_path) != 0) {
-        vfs->remove_own_file(side_path);
+    if (journal_note(step_replace, job->hidden_path, job->new_path) != 0 ||
+        vfs->replace_file(job->hidden_path, job->new_path) != 0) {
         job->outcome |= outcome_not_written;
         job_describe(job, "%s could not be replaced; left unchanged", job->new_path);
         return false;
@@ -125,18 +136,17 @@ static bool rewrite_over_original(image_job *job)
 // A new file at new_path; on failure the original is back in its place.
 static bool write_new_file(image_job *job)
 {
-    std::FILE *f = vfs->create_new(job->new_path);
-    if (f == nullptr) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created", job->new_path);
+    std::FILE *f = create_hidden_image(job);
+    if (f != nullptr && !write_hidden_image(job, f)) {
+        job_describe(job, "%s could not be written", job->new_path);
         put_original_back(job);
         return false;
     }
-    if (!write_normalised(job, f)) {
-        ui_message(false, "fwrite() error", "Vormlin");
+    if (f == nullptr || journal_note(step_publish, job->hidden_path, job->new_path) != 0 ||
+        vfs->move_noreplace(job->hidden_path, job->new_path) != 0) {
         job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be written", job->new_path);
-        discard_incomplete(job);
+        job_describe(job, "%s could not be created", job->new_path);
+        put_original_back(job);
         return false;
     }
     return true;
@@ -145,8 +155,8 @@ static bool write_new_file(image_job *job)
 static bool back_up(image_job *job)
 {
     job->outcome = job->reasons;
-    if (move_to_subdir_landed(job->path, "bak", nullptr, move_numbered, job->bak_path,
-                              sizeof job->bak_path) == 0)
+    if (move_to_subdir_landed(job->path, "bak", nullptr, move_numbered | move_journalled,
+                              job->bak_path, sizeof job->bak_path) == 0)
         return true;
     job->bak_path[0] = '\0';
     job_describe(job, "backup into bak failed; left unchanged");

@@ -4,6 +4,7 @@
 
 #include "catalogue.h"
 #include "crc.h"
+#include "journal.h"
 #include "options.h"
 #include "process.h"
 #include "report.h"
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 static constexpr std::size_t directory_size = 256; // 255 characters and a terminator
 static constexpr std::size_t directory_read = 255; // what the field gives: 254 characters
@@ -70,29 +72,72 @@ static void fam_pattern(char *pattern)
     pattern[4] = 'm';
 }
 
+// The locks of one run: the scanned directory and the current one (catalogue, miss.txt and
+// temporary images), each held by one run at a time.
+struct run_locks {
+    plat_lock *scanned = nullptr;
+    plat_lock *current = nullptr;
+};
+
+static void unlock_run(run_locks *locks)
+{
+    plat_unlock_dir(locks->scanned);
+    plat_unlock_dir(locks->current);
+    *locks = run_locks{};
+}
+
+static void refuse_busy(const char *dir)
+{
+    std::string text = std::string("Another sort is running in ") + dir + ".";
+    ui_message(true, text.c_str(), "VORMLIN");
+}
+
+// False, with the message, when another run holds either directory.
+static bool lock_run(const char *dir, const char *field, run_locks *locks)
+{
+    if (plat_lock_dir(dir, &locks->scanned) == lock_busy) {
+        refuse_busy(field[0] != '\0' ? field : dir);
+        return false;
+    }
+    if (!plat_same_dir(dir, ".") && plat_lock_dir(".", &locks->current) == lock_busy) {
+        char cwd[4096];
+        refuse_busy(plat_current_dir(cwd, sizeof cwd) == 0 ? cwd : ".");
+        unlock_run(locks);
+        return false;
+    }
+    return true;
+}
+
 int run()
 {
     unsigned options = read_options();
     char dir[directory_size];
     read_directory(dir);
+    char field[directory_size];
+    ui_directory_text(field, directory_read);
     if (options == 0)
         return 0;
     crc_build_table();
     int rows = load_catalogue();
     if (rows == 0) {
         ui_message(true, "Error getting ingredients.", "VORMLIN");
-        return 1;
+        return run_no_catalogue;
     }
     char label[16];
     std::snprintf(label, sizeof label, "%u!", static_cast<unsigned>(rows));
     ui_set_version_label(label);
+    run_locks locks;
+    if (!lock_run(dir, field, &locks))
+        return run_busy;
+    journal_recover(dir);
     if ((options & opt_scan) != 0) {
         char pattern[sizeof fds_pattern];
         walk_directory(dir, process_image, fds_pattern, options);
         fam_pattern(pattern);
         walk_directory(dir, process_image, pattern, options);
     }
-    write_missing_report(report_write);
+    int reported = write_missing_report(report_write);
+    unlock_run(&locks);
     ui_message(true, "Done!", "VORMLIN");
-    return 0;
+    return reported == 0 ? run_done : run_report_failed;
 }

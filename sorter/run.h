@@ -8,6 +8,13 @@ unsigned read_options();
 // Calls step for every plain file of dir matching pattern (no names beginning with ".").
 void walk_directory(const char *dir, file_step step, const char *pattern, unsigned options);
 
-// One press of Start. Returns 0 when it ended with "Done!", 1 when the catalogue could not
-// be had (the front end decides what the result means to it).
+// How a run ended (the front end decides what each means to it).
+enum run_ending {
+    run_done = 0,          // "Done!"
+    run_no_catalogue = 1,  // the catalogue could not be had: nothing was done
+    run_busy = 2,          // another run holds the directory: nothing was done
+    run_report_failed = 3, // "Done!", but miss.txt could not be written
+};
+
+// One press of Start.
 int run();

@@ -2,6 +2,7 @@
 #include "side_writer.h"
 
 #include "disk_layout.h"
+#include "vfs.h"
 
 #include <cstdint>
 
@@ -26,6 +27,6 @@ bool write_sides(std::FILE *f, const image_job *job, std::size_t from, std::size
 
 bool finish_file(std::FILE *f)
 {
-    bool ok = std::fflush(f) == 0 && std::ferror(f) == 0;
+    bool ok = std::ferror(f) == 0 && vfs->sync_file(f) == 0;
     return std::fclose(f) == 0 && ok;
 }

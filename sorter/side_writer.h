@@ -10,5 +10,6 @@
 // written as zeros. True when every byte was accepted.
 bool write_sides(std::FILE *f, const image_job *job, std::size_t from, std::size_t count);
 
-// Closes f; false when any byte written to it did not reach the file.
+// Makes what was written to f durable and closes it; false when any byte did not reach the
+// file.
 bool finish_file(std::FILE *f);

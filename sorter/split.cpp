@@ -2,6 +2,7 @@
 #include "split.h"
 
 #include "disk_layout.h"
+#include "journal.h"
 #include "side_writer.h"
 #include "ui.h"
 #include "vfs.h"
@@ -18,7 +19,8 @@ static void temp_name(char *buf, std::size_t size, int n)
     std::snprintf(buf, size, "tmp%04u.fds", static_cast<unsigned>(n));
 }
 
-// Any entry of the name counts as taken, so that no existing file is ever opened for writing.
+// Any entry of the name counts as taken, so that no existing file is ever written over. The
+// image is written under a hidden name and published under the free name once complete.
 std::FILE *open_temp_image(char *name_out)
 {
     int n = temp_counter;
@@ -34,10 +36,21 @@ std::FILE *open_temp_image(char *name_out)
             return nullptr;
         temp_name(name, sizeof name, n);
     }
-    std::FILE *f = vfs->create_new(name);
+    if (journal_note(step_new, hidden_split_name) != 0)
+        return nullptr;
+    std::FILE *f = vfs->create_new(hidden_split_name);
     if (f != nullptr && name_out != nullptr)
         std::memcpy(name_out, name, std::strlen(name) + 1);
     return f;
+}
+
+int publish_temp_image(std::FILE *f, const char *name)
+{
+    if (!finish_file(f))
+        return -1;
+    if (journal_note(step_publish, hidden_split_name, name) != 0)
+        return -1;
+    return vfs->move_noreplace(hidden_split_name, name);
 }
 
 bool split_surplus(image_job *job)
@@ -56,9 +69,10 @@ bool split_surplus(image_job *job)
     }
     std::size_t from = job->first_side + static_cast<std::size_t>(job->retained) * fds::side_size;
     bool data_ok = write_sides(f, job, from, static_cast<std::size_t>(surplus));
-    if (!finish_file(f) || !data_ok) {
+    if (!data_ok || publish_temp_image(f, name) != 0) {
+        if (!data_ok)
+            std::fclose(f);
         ui_message(false, "fwrite() error", "Vormlin");
-        vfs->remove_own_file(name);
         job_describe(job, "%d surplus side(s) could not be written to %s", surplus, name);
         return false;
     }

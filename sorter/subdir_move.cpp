@@ -1,6 +1,7 @@
 // Moving files into the outcome subdirectories beside them, never over an existing file.
 #include "subdir_move.h"
 
+#include "journal.h"
 #include "vfs.h"
 
 #include <algorithm>
@@ -97,13 +98,21 @@ static bool ensure_directory_of(char *target)
     return ok;
 }
 
+// One attempt; a journalled one is recorded before it is made.
+static int try_move(const char *path, const char *target, unsigned flags)
+{
+    if ((flags & move_journalled) != 0 && journal_note(step_move, path, target) != 0)
+        return move_failed;
+    return vfs->move_noreplace(path, target) == 0 ? 0 : move_failed;
+}
+
 // Tries the target with its last character replaced by 0 .. 9.
-static int move_to_numbered_name(const char *path, char *target)
+static int move_to_numbered_name(const char *path, char *target, unsigned flags)
 {
     std::size_t last = std::strlen(target) - 1;
     for (char digit = '0'; digit <= '9'; digit++) {
         target[last] = digit;
-        if (vfs->move_noreplace(path, target) == 0)
+        if (try_move(path, target, flags) == 0)
             return 0;
     }
     return move_failed;
@@ -124,8 +133,8 @@ int move_to_subdir_landed(const char *path, const char *subdir, const char *new_
         return move_failed;
     if (subdir != nullptr && !ensure_directory_of(target))
         return move_failed;
-    if (vfs->move_noreplace(path, target) != 0 &&
-        ((flags & move_numbered) == 0 || move_to_numbered_name(path, target) != 0))
+    if (try_move(path, target, flags) != 0 &&
+        ((flags & move_numbered) == 0 || move_to_numbered_name(path, target, flags) != 0))
         return move_failed;
     if (landed != nullptr && landed_size > 0) {
         std::size_t n = std::min(std::strlen(target), landed_size - 1);

@@ -6,10 +6,11 @@
 inline constexpr int move_failed = -1;
 
 // Flags of a move.
-inline constexpr unsigned move_numbered = 0x1; // on failure, retry with the last character
-                                               // of the name replaced by 0 .. 9
-inline constexpr unsigned move_keep_ext = 0x2; // keep the source's extension when it differs
-                                               // from the target's
+inline constexpr unsigned move_numbered = 0x1;   // on failure, retry with the last character
+                                                 // of the name replaced by 0 .. 9
+inline constexpr unsigned move_keep_ext = 0x2;   // keep the source's extension when it differs
+                                                 // from the target's
+inline constexpr unsigned move_journalled = 0x4; // record each attempt in the open journal
 
 // Moves the file at path into subdir (created beside it when missing) under new_name or its
 // own name, never over an existing file. 0 when moved.

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "run.h"
 #include "ui.h"
+#include "vfs.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +37,8 @@ static const char usage_text[] =
     "\n"
     "Lines of a dry run read as those of a real run with the prefix \"dry run: \".\n"
     "Exit status: 0 when every run finished, 1 when the catalogue could not be read,\n"
-    "2 for a usage error.\n";
+    "2 for a usage error or a DIRECTORY that is not one, 3 when a file could not be\n"
+    "sorted or miss.txt not written, 4 when another sort was running in the directory.\n";
 
 struct cli_option {
     char short_name;
@@ -142,15 +144,34 @@ static void print_planned_report()
     std::fflush(stdout);
 }
 
+// Exit statuses beyond 0, 1 (no catalogue) and 2 (usage).
+static constexpr int exit_failed = 3;
+static constexpr int exit_busy = 4;
+
+static int exit_status_of(int result)
+{
+    switch (result) {
+    case run_done:
+        return tally.fates[fate_failed] > 0 ? exit_failed : 0;
+    case run_no_catalogue:
+        return 1;
+    case run_busy:
+        return exit_busy;
+    default:
+        return exit_failed;
+    }
+}
+
 // One press of Start over dir; the exit status it asks for.
 static int run_once(const std::string &dir)
 {
     directory_field = dir;
     tally = run_tally{};
     auto start = std::chrono::steady_clock::now();
-    int status = run() != 0 ? 1 : 0;
+    int result = run();
+    int status = exit_status_of(result);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (dry_run && status == 0)
+    if (dry_run && (result == run_done || result == run_report_failed))
         print_planned_report();
     if (verbose)
         print_summary(elapsed.count());
@@ -235,14 +256,22 @@ int main(int argc, char **argv)
     }
     if (dirs.empty())
         dirs.emplace_back(".");
+
     // A dry run works on the preview's table from its first call to its last.
     if (dry_run && preview_begin() != 0) {
         std::fputs("vormlin: dry runs are not possible on this system\n", stderr);
         return 2;
     }
     for (const std::string &dir : dirs) {
-        if (run_once(dir) != 0)
-            status = 1;
+        // Checked at its turn: an earlier run may make it (a DIRECTORY of "games/ren").
+        if (!vfs->entry_state(dir.c_str()).directory) {
+            std::fprintf(stderr, "vormlin: not a directory: '%s'\n", dir.c_str());
+            status = 2;
+            break;
+        }
+        int run_status = run_once(dir);
+        if (status == 0)
+            status = run_status;
     }
     if (dry_run)
         preview_end();

@@ -171,7 +171,8 @@ TEST(VormlinProperty, EveryInputSurvivesWhereTheRulesPutItAndNothingElseChanges)
         int runs = r.below(3) == 0 ? 2 : 1;
         for (int run = 0; run < runs; run++) {
             run_result result = vormlin(args, s.work);
-            EXPECT_EQ(0, result.status) << result.err;
+            // 3: a file could not be sorted (an obstacle stood in its way)
+            EXPECT_TRUE(result.status == 0 || result.status == 3) << result.err;
         }
         check_scenario(s, snapshot_tree(s.work));
         EXPECT_EQ(outside_before, snapshot_tree(outside));

@@ -1,6 +1,7 @@
 // Moving files into subdirectories (numbered retry, extension rule, refusals) and naming
 // temporary images.
 #include "catalogue_fixture.h"
+#include "journal.h"
 #include "split.h"
 #include "subdir_move.h"
 #include "test_support.h"
@@ -130,16 +131,17 @@ TEST_F(PlacementTest, ASourcePathOf260CharactersIsRefused)
     EXPECT_FALSE(file_exists("bad"));
 }
 
+// The name a temporary image was published under.
 std::string temp_name_of(std::FILE *f, const char *name)
 {
     if (f == nullptr)
         return "(none)";
-    std::fclose(f);
-    return name;
+    return publish_temp_image(f, name) == 0 ? name : "(not published)";
 }
 
 TEST_F(PlacementTest, TemporaryImagesAreNumberedFromZeroAndSkipTakenNames)
 {
+    ASSERT_EQ(0, journal_begin(""));
     temp_counter = 0;
     ASSERT_TRUE(write_file_bytes("tmp0001.fds", payload_a));
     ASSERT_TRUE(make_dir("tmp0002.fds"));
@@ -149,10 +151,12 @@ TEST_F(PlacementTest, TemporaryImagesAreNumberedFromZeroAndSkipTakenNames)
     EXPECT_EQ("tmp0004.fds", temp_name_of(open_temp_image(name), name));
     EXPECT_EQ(payload_a, read_file_bytes("tmp0001.fds"));
     EXPECT_TRUE(read_file_bytes("tmp0000.fds").empty());
+    journal_end();
 }
 
 TEST_F(PlacementTest, TemporaryNameCounterRules)
 {
+    ASSERT_EQ(0, journal_begin(""));
     ASSERT_TRUE(write_file_bytes("tmp9998.fds", payload_a));
     ASSERT_TRUE(write_file_bytes("tmp0001.fds", payload_a));
     char name[32];
@@ -165,6 +169,7 @@ TEST_F(PlacementTest, TemporaryNameCounterRules)
     temp_counter = -5;
     EXPECT_EQ("tmp0003.fds", temp_name_of(open_temp_image(name), name));
     EXPECT_EQ(payload_a, read_file_bytes("tmp9998.fds"));
+    journal_end();
 }
 
 } // namespace
