@@ -308,19 +308,40 @@ static report new_report(std::FILE *out, const char *file_name, const char *dir)
     return report{out, file_name, std::string(dir != nullptr ? dir : "") + file_name, nullptr, 0};
 }
 
+// A name that would end a field or a line early is never printed into a catalogue line, where
+// it would garble or forge records; one warning line on stderr (line breaks shown as "?").
+static bool refuse_name(const char *file_name)
+{
+    if (std::string_view(file_name).find_first_of(";\r\n") == std::string_view::npos)
+        return false;
+    std::string shown = file_name;
+    for (char &c : shown) {
+        if (c == '\r' || c == '\n')
+            c = '?';
+    }
+    std::fflush(stdout); // keeps the order when both streams share a terminal
+    std::fprintf(stderr, "quindle: %s: not catalogued: its name holds ';' or a line break\n",
+                 shown.c_str());
+    return true;
+}
+
 void side_report_bytes(std::FILE *out, const char *file_name, const char *dir,
                        const std::uint8_t *data, std::size_t size)
 {
+    if (refuse_name(file_name))
+        return;
     report r = new_report(out, file_name, dir);
     report_image(&r, data, data + size);
 }
 
 void side_report_to(std::FILE *out, const char *file_name, const char *dir)
 {
+    if (refuse_name(file_name))
+        return;
     report r = new_report(out, file_name, dir);
     image_buffer image;
     if (load_image(r, &image))
-        side_report_bytes(out, file_name, dir, image.begin(), image.size);
+        report_image(&r, image.begin(), image.begin() + image.size);
 }
 
 void side_report(const char *file_name, const char *dir)

@@ -9,7 +9,8 @@
 #include <string_view>
 
 // Reports the image dir + file_name (dir ends in the separator, or is nullptr) on stdout,
-// obeying info_level and crc_output. file_name becomes the image name of every line.
+// obeying info_level and crc_output. file_name becomes the image name of every line; a
+// file_name holding ";", CR or LF is not reported, only warned about on stderr.
 void side_report(const char *file_name, const char *dir);
 
 // The same, printing to out.

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +114,31 @@ TEST_F(FaultTest, BinaryGarbageAsCatalogueIdentifiesNothingAndLosesNothing)
     EXPECT_EQ(headerless, after["bak/quad.fds"]);
     EXPECT_EQ(with_header(headerless, 1), after["quad.fds"]);
     EXPECT_EQ(3u, after.size());
+}
+
+// A catalogue that is no plain file is never waited on or read without end: the run stops
+// at once and nothing is written, not even miss.txt.
+TEST_F(FaultTest, ACatalogueThatIsNoPlainFileStopsTheRunAndChangesNothing)
+{
+    const char *const kinds[] = {"fifo", "zero", "directory"};
+    for (std::string kind : kinds) {
+        SCOPED_TRACE(kind);
+        std::string cwd = dir(kind), games = dir(kind + "/games");
+        ASSERT_TRUE(write_file_bytes(games + "/solo.fds", gen_image_of({solo}, true)));
+        ASSERT_TRUE(write_file_bytes(games + "/quad.fds", raw_sides({quad})));
+        std::string catalogue = cwd + "/ingredients.dat";
+        if (kind == "fifo")
+            ASSERT_EQ(0, mkfifo(catalogue.c_str(), 0644));
+        else if (kind == "zero")
+            ASSERT_EQ(0, symlink("/dev/zero", catalogue.c_str()));
+        else
+            dir(kind + "/ingredients.dat");
+        tree_state before = state_of(cwd);
+        run_result r = vormlin({"games"}, cwd, {}, 10);
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ("VORMLIN: Error getting ingredients.\n", r.err);
+        EXPECT_EQ("", tree_difference(before, state_of(cwd)));
+    }
 }
 
 } // namespace

@@ -37,6 +37,48 @@ TEST_F(FaultTest, PipesAndDanglingLinksAreSkippedAndLinksAreMovedNotFollowed)
     EXPECT_EQ(with_header(target, 1), read_file_bytes(games + "/ren/Solo.fds"));
 }
 
+// The report is written only as a new plain file: never through a link, never into a pipe.
+TEST_F(FaultTest, AMissTxtThatIsNoPlainFileIsNeitherFollowedNorWaitedFor)
+{
+    std::string elsewhere = dir("elsewhere");
+    ASSERT_TRUE(write_file_text(elsewhere + "/notes.txt", "keep"));
+    const bool fifo_cases[] = {false, true};
+    for (bool fifo : fifo_cases) {
+        SCOPED_TRACE(fifo ? "fifo" : "link");
+        std::string cwd = dir(fifo ? "fifo" : "link"), games = cwd + "/games";
+        std::filesystem::copy_file(work + "/ingredients.dat", cwd + "/ingredients.dat");
+        std::filesystem::create_directory(games);
+        ASSERT_TRUE(write_file_bytes(games + "/solo.fds", gen_image_of({solo}, true)));
+        std::string report = cwd + "/miss.txt";
+        ASSERT_EQ(0, fifo ? mkfifo(report.c_str(), 0644)
+                          : symlink((elsewhere + "/notes.txt").c_str(), report.c_str()));
+        run_result r = vormlin({"games"}, cwd, {}, 10);
+        EXPECT_EQ(3, r.status);
+        EXPECT_NE(std::string::npos,
+                  r.err.find("VORMLIN: miss.txt was not written: it is not a regular file.\n"))
+            << r.err;
+        struct stat st;
+        EXPECT_EQ(0, lstat(report.c_str(), &st));
+        EXPECT_TRUE(fifo ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
+        EXPECT_EQ((tree{{"notes.txt", {'k', 'e', 'e', 'p'}}}), snapshot_tree(elsewhere));
+        EXPECT_EQ((tree{{"ren/Solo.fds", gen_image_of({solo}, true)}}), snapshot_tree(games));
+    }
+}
+
+// Side files of older versions are the user's now: never removed, never written.
+TEST_F(FaultTest, AUsersFileNamedLikeASideFileIsNeverTouched)
+{
+    std::string games = dir("games");
+    const bytes mine = {'m', 'i', 'n', 'e'};
+    ASSERT_TRUE(write_file_bytes(games + "/tmp0000.fds", raw_sides({solo}))); // rewritten in place
+    ASSERT_TRUE(write_file_bytes(games + "/tmp0000.fds.new", mine));
+    ASSERT_TRUE(write_file_bytes(games + "/two.fds", raw_sides({quad, solo}))); // split off
+    ASSERT_TRUE(write_file_bytes(work + "/tmp0000.fds.new", mine));
+    vormlin({"games"}, work);
+    EXPECT_EQ(mine, read_file_bytes(games + "/tmp0000.fds.new"));
+    EXPECT_EQ(mine, read_file_bytes(work + "/tmp0000.fds.new"));
+}
+
 TEST_F(FaultTest, AnUnreadableImageIsLeftInPlace)
 {
     run_fault f;

@@ -110,6 +110,39 @@ TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesAndPassesOverDotFilesAndDirec
     EXPECT_EQ(quindle({"-o", "*.*"}), ";b.fds\n;C.FDS\n;D.fdx\n;a.fam\n");
 }
 
+// A name with ";" or a line break would garble or forge catalogue lines: such files are named
+// on stderr and nothing of them reaches stdout; the good images print exactly as if alone.
+TEST_F(QuindleTest, NamesThatWouldBreakACatalogueLineAreOnlyWarnedAbout)
+{
+    put("good.fds", gen_image_of({abc_side(0), abc_side(1)}));
+    put("zz.fam", gen_image_of({abc_side()}));
+    const std::vector<std::vector<std::string>> modes = {
+        {"*"}, {"-o", "*"}, {"-i", "*"}, {"-x", "*"}, {"-x", "-o", "*"}};
+    std::vector<std::string> alone;
+    for (const auto &args : modes)
+        alone.push_back(quindle(args));
+    ASSERT_EQ(alone[0], "TEST;1;0;1;2;02;352441C2;CBF43926;good.fds\n"
+                        "TEST;1;1;2;2;02;352441C2;CBF43926;good (2o2).fds\n"
+                        "TEST;1;0;1;1;02;352441C2;CBF43926;zz.fam\n");
+    const bytes image = gen_image_of({abc_side(0), abc_side(1)});
+    put("a;b.fds", image);
+    put("x\nTEST;1;0;1;1;00;Forged.fds", image); // would inject a record
+    put("cr\r.fam", image);
+    put("lf\n.fds", bytes(10, 0x55)); // no image either: not even its message is printed
+    const std::string why = ": not catalogued: its name holds ';' or a line break\n";
+    const std::string warnings = "quindle: a;b.fds" + why + "quindle: lf?.fds" + why +
+                                 "quindle: x?TEST;1;0;1;1;00;Forged.fds" + why +
+                                 "quindle: cr?.fam" + why;
+    for (std::size_t m = 0; m < modes.size(); m++) {
+        SCOPED_TRACE(modes[m].front());
+        EXPECT_EQ(quindle(modes[m], warnings), alone[m]);
+    }
+    EXPECT_EQ(quindle({"a;b.fds", "good.fds", "gone;.fds"},
+                      "quindle: a;b.fds" + why + "quindle: gone;.fds" + why),
+              "TEST;1;0;1;2;02;352441C2;CBF43926;good.fds\n"
+              "TEST;1;1;2;2;02;352441C2;CBF43926;good (2o2).fds\n");
+}
+
 TEST_F(QuindleTest, StarAfterAFileIsAFileName)
 {
     put("a.fds", gen_image_of({abc_side()}));

@@ -87,12 +87,17 @@ inline bool write_known_catalogue(const std::string &work, const known_set &k)
         work, {{"Solo.fds", {k.solo}}, {"Pair.fds", {k.pair1, k.pair2}}, {"Quad.fds", {k.quad}}});
 }
 
-inline run_result vormlin(const std::vector<std::string> &args, const std::string &cwd,
-                          const run_fault &fault = {})
+inline std::vector<std::string> vormlin_argv(const std::vector<std::string> &args)
 {
     std::vector<std::string> argv = {VORMLIN_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run_program_faulted(argv, cwd, fault);
+    return argv;
+}
+
+inline run_result vormlin(const std::vector<std::string> &args, const std::string &cwd,
+                          const run_fault &fault = {}, int timeout_seconds = 60)
+{
+    return run_program_faulted(vormlin_argv(args), cwd, fault, timeout_seconds);
 }
 
 } // namespace vormlin_e2e

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -133,23 +134,38 @@ static int wait_for_child(pid_t pid, int timeout_seconds)
     return -1;
 }
 
+started_program start_program(const std::vector<std::string> &argv, const std::string &cwd,
+                              const run_fault &fault)
+{
+    started_program p;
+    const passwd *nobody = nullptr;
+    if (fault.unprivileged && (nobody = getpwnam("nobody")) == nullptr)
+        return p;
+    p.scratch = make_scratch_dir("run");
+    p.pid = fork();
+    if (p.pid == 0)
+        exec_child(argv, cwd, p.scratch + "/out", p.scratch + "/err", fault, nobody);
+    return p;
+}
+
+run_result wait_program(started_program *p, int timeout_seconds)
+{
+    run_result r;
+    if (p->scratch.empty())
+        return r;
+    r.status = wait_for_child(p->pid, timeout_seconds);
+    r.out = read_file_text(p->scratch + "/out");
+    r.err = read_file_text(p->scratch + "/err");
+    remove_tree(p->scratch);
+    *p = started_program{};
+    return r;
+}
+
 run_result run_program_faulted(const std::vector<std::string> &argv, const std::string &cwd,
                                const run_fault &fault, int timeout_seconds)
 {
-    run_result r;
-    const passwd *nobody = nullptr;
-    if (fault.unprivileged && (nobody = getpwnam("nobody")) == nullptr)
-        return r;
-    std::string scratch = make_scratch_dir("run");
-    std::string out_path = scratch + "/out", err_path = scratch + "/err";
-    pid_t pid = fork();
-    if (pid == 0)
-        exec_child(argv, cwd, out_path, err_path, fault, nobody);
-    r.status = wait_for_child(pid, timeout_seconds);
-    r.out = read_file_text(out_path);
-    r.err = read_file_text(err_path);
-    remove_tree(scratch);
-    return r;
+    started_program p = start_program(argv, cwd, fault);
+    return wait_program(&p, timeout_seconds);
 }
 
 run_result run_program(const std::vector<std::string> &argv, const std::string &cwd,
@@ -193,4 +209,41 @@ std::map<std::string, bytes> snapshot_tree(const std::string &root)
     std::map<std::string, bytes> out;
     snapshot_into(root, "", &out);
     return out;
+}
+
+static void list_into(const std::string &root, const std::string &rel, std::set<std::string> *out)
+{
+    DIR *d = opendir((rel.empty() ? root : root + "/" + rel).c_str());
+    if (d == nullptr)
+        return;
+    std::vector<std::string> names;
+    while (dirent *e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(rel.empty() ? e->d_name : rel + "/" + e->d_name);
+    }
+    closedir(d);
+    for (const std::string &r : names) {
+        struct stat st;
+        bool dir = lstat((root + "/" + r).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        out->insert(dir ? r + "/" : r);
+        if (dir)
+            list_into(root, r, out);
+    }
+}
+
+std::set<std::string> list_tree(const std::string &root)
+{
+    std::set<std::string> out;
+    list_into(root, "", &out);
+    return out;
+}
+
+bool copy_tree(const std::string &from, const std::string &to)
+{
+    std::error_code ec;
+    std::filesystem::copy(from, to,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::copy_symlinks,
+                          ec);
+    return !ec;
 }

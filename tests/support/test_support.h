@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,27 @@ struct run_fault {
 run_result run_program_faulted(const std::vector<std::string> &argv, const std::string &cwd,
                                const run_fault &fault, int timeout_seconds = 60);
 
+// A program started and not yet waited for; its output goes to files in scratch.
+struct started_program {
+    int pid = -1;
+    std::string scratch;
+};
+
+// Starts a program as run_program_faulted does, without waiting for it.
+started_program start_program(const std::vector<std::string> &argv, const std::string &cwd,
+                              const run_fault &fault = {});
+
+// Waits for a started program as run_program does (killed after timeout_seconds: status -1).
+run_result wait_program(started_program *p, int timeout_seconds = 60);
+
 // Whether a program can be run without root's rights: as root, by switching to nobody.
 bool can_drop_privileges();
 
 // Every plain file below root, by its path relative to root ("sub/name"), with its bytes.
 std::map<std::string, bytes> snapshot_tree(const std::string &root);
+
+// Every entry below root, of any kind, by its relative path; directories end in "/".
+std::set<std::string> list_tree(const std::string &root);
+
+// Copies the tree at from to the new path to: directories, files and links as links.
+bool copy_tree(const std::string &from, const std::string &to);

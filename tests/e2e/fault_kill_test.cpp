@@ -1,0 +1,369 @@
+// A sort killed at any file-system call, then run again, ends exactly as one uninterrupted
+// sort; two sorts started together end as one; a locked directory is refused at once; a
+// directory argument that is none is refused before anything is written; a file left failed
+// makes the exit status 3.
+// The kill points come from strace: each call that changes the file system or publishes data
+// is in turn the one at which the sorter gets SIGKILL, before the call takes effect.
+// FDS_KILL_STRIDE=k takes every k-th kill point and 1/k of the race trials (the sanitizer
+// stage sets it).
+#include "fault_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace fault_e2e;
+
+const char *const traced_calls[] = {"openat",   "open",      "creat",   "write",     "writev",
+                                    "pwrite64", "close",     "fsync",   "fdatasync", "rename",
+                                    "renameat", "renameat2", "link",    "linkat",    "unlink",
+                                    "unlinkat", "mkdir",     "mkdirat", "ftruncate", "flock"};
+
+constexpr int killed_status = 128 + SIGKILL;
+constexpr int refused_status = 4;
+
+int kill_stride()
+{
+    const char *text = std::getenv("FDS_KILL_STRIDE");
+    int k = text != nullptr ? std::atoi(text) : 0;
+    return k > 0 ? k : 1;
+}
+
+// strace and its quiet options; LeakSanitizer cannot work under a tracer, so traced runs of a
+// sanitizer build leave the leak check to the untraced ones.
+std::vector<std::string> strace_argv(const std::string &strace, const std::string &log)
+{
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    std::string options = std::string(asan != nullptr ? asan : "") + ":detect_leaks=0";
+    return {strace, "-qq", "-o", log, "-E", "ASAN_OPTIONS=" + options};
+}
+
+// strace's path when it is installed and may trace here; "" otherwise.
+std::string usable_strace()
+{
+    const char *path = std::getenv("PATH");
+    std::istringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        std::string candidate = dir + "/strace";
+        if (access(candidate.c_str(), X_OK) != 0)
+            continue;
+        std::vector<std::string> argv = strace_argv(candidate, "/dev/null");
+        argv.insert(argv.end(), {VORMLIN_PATH, "-h"});
+        return run_program(argv, "/").status == 0 ? candidate : "";
+    }
+    return "";
+}
+
+// Files (path relative to the current directory of the run: bytes) and the arguments.
+struct collection {
+    const char *label;
+    std::vector<std::string> args;
+    std::map<std::string, bytes> files;
+};
+
+bytes text_bytes(const std::string &text)
+{
+    return bytes(text.begin(), text.end());
+}
+
+// Adds to out the leftovers of the program's own making: side files, temporary and journal files.
+void add_leftovers(const tree_state &s, std::string *out)
+{
+    for (const std::string &p : s.paths) {
+        std::string name = p.back() == '/' ? p.substr(0, p.size() - 1) : p;
+        name = name.substr(name.rfind('/') + 1);
+        if (name.starts_with(".vormlin") || name.ends_with(".new"))
+            add_note(out, "leftover", p);
+    }
+}
+
+class KillTest : public FaultTest {
+  protected:
+    void TearDown() override
+    {
+        remove_tree(trials);
+        FaultTest::TearDown();
+    }
+
+    // Between them the sorter rewrites (bak and a new file), splits surplus sides into a
+    // temporary image, rewrites a tmp image in place, converts a FAM image, retries numbered
+    // names in bak and dupes, and moves files to bad, rom and parts.
+    std::vector<collection> collections()
+    {
+        bytes unknown = raw_sides({side_of(999)});
+        return {
+            {"current_dir",
+             {"-c", "."},
+             {{"solo raw.fds", raw_sides({solo})},
+              {"bak/solo raw.fds", text_bytes("the user's")},
+              {"duo.fds", gen_image_of({quad, solo}, true)},
+              {"dupes/Solo.fds", text_bytes("the user's")},
+              {"tmpgame.fds", raw_sides({pair1, pair2})},
+              {"pair.fam", gen_image_of({pair1, pair2}, false, 61824)},
+              {"unknown.fds", unknown},
+              {"junk.fds", text_bytes("no disk side")},
+              {"cart.fds", {0x02, 0x00, 0x0D, 0x7F}}}},
+            {"subdirectory",
+             {"games"},
+             {{"games/Solo.fds", gen_image_of({solo}, true)},
+              {"games/ren/Solo.fds", text_bytes("the user's")},
+              {"games/three.fds", raw_sides({pair1, pair2, quad})},
+              {"games/tmpside.fds", raw_sides({pair2})},
+              {"games/unk.fds", with_header(unknown, 1)},
+              {"games/short.fds", bytes(100, 0x33)},
+              {"tmp0000.fds", text_bytes("the user's")}}},
+            {"headerless",
+             {"-H", "-u", "."},
+             {{"later.fds", gen_image_of({pair2, pair1}, true)},
+              {"Quad.fds", raw_sides({quad})},
+              {"quad2.fds", gen_image_of({quad}, true)},
+              {"solo.fam", gen_image_of({solo}, false, 61849)}}},
+        };
+    }
+
+    // A fresh copy of the collection with the catalogue, ready to sort; "" on failure.
+    std::string fresh_copy(const collection &c, const std::string &name)
+    {
+        std::string to = trials + "/" + name;
+        remove_tree(to);
+        if (!copy_tree(work, to))
+            return "";
+        for (const auto &[path, data] : c.files) {
+            std::filesystem::create_directories(
+                std::filesystem::path(to + "/" + path).parent_path());
+            if (!write_file_bytes(to + "/" + path, data))
+                return "";
+        }
+        return to;
+    }
+
+    std::string trials = make_scratch_dir("kill");
+};
+
+// How many times a run of the collection makes each traced call.
+std::map<std::string, int> count_calls(const std::string &strace, const std::string &dir,
+                                       const std::vector<std::string> &args, const std::string &log)
+{
+    std::string set = "trace=";
+    for (const char *call : traced_calls)
+        set += std::string(set.back() == '=' ? "?" : ",?") + call;
+    std::vector<std::string> argv = strace_argv(strace, log);
+    argv.insert(argv.end(), {"-e", set});
+    for (const std::string &a : vormlin_argv(args))
+        argv.push_back(a);
+    std::map<std::string, int> counts;
+    if (run_program(argv, dir).status != 0)
+        return counts;
+    std::istringstream lines(read_file_text(log));
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t paren = line.find('(');
+        if (paren != std::string::npos && paren > 0 && std::isalpha(line[0]) != 0)
+            counts[line.substr(0, paren)]++;
+    }
+    return counts;
+}
+
+// What went wrong at one kill point, or "" when the rerun gave the reference tree.
+std::string check_kill_point(const std::string &strace, const std::string &dir, const collection &c,
+                             const std::string &call, int n, const tree_state &want)
+{
+    // strace injects only into calls it traces, and counts them per call (when=n).
+    std::vector<std::string> argv = strace_argv(strace, "/dev/null");
+    argv.insert(argv.end(), {"-e", "trace=" + call, "-e",
+                             "inject=" + call + ":signal=KILL:when=" + std::to_string(n)});
+    for (const std::string &a : vormlin_argv(c.args))
+        argv.push_back(a);
+    run_result killed = run_program(argv, dir);
+    if (killed.status != killed_status)
+        return "not killed (status " + std::to_string(killed.status) + ")";
+    run_result rerun = vormlin(c.args, dir);
+    tree_state got = state_of(dir, true);
+    std::string out = tree_difference(want, got);
+    add_leftovers(got, &out);
+    if (rerun.status != 0)
+        add_note(&out, "rerun status", std::to_string(rerun.status));
+    return out;
+}
+
+TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
+{
+    std::string strace = usable_strace();
+    if (strace.empty())
+        GTEST_SKIP() << "strace is missing or may not trace here";
+    int stride = kill_stride(), point = 0;
+    for (const collection &c : collections()) {
+        SCOPED_TRACE(c.label);
+        auto start = std::chrono::steady_clock::now();
+        std::string ref = fresh_copy(c, "reference");
+        ASSERT_FALSE(ref.empty());
+        ASSERT_EQ(0, vormlin(c.args, ref).status);
+        tree_state want = state_of(ref, true);
+        std::string counted = fresh_copy(c, "counted");
+        std::map<std::string, int> counts = count_calls(strace, counted, c.args, trials + "/log");
+        ASSERT_FALSE(counts.empty()) << "the traced run failed";
+        int points = 0, failed = 0;
+        std::string detail, calls;
+        for (const auto &[call, count] : counts) {
+            calls += " " + call + " " + std::to_string(count);
+            for (int n = 1; n <= count; n++) {
+                if (point++ % stride != 0)
+                    continue;
+                points++;
+                std::string dir = fresh_copy(c, "trial");
+                ASSERT_FALSE(dir.empty());
+                std::string problem = check_kill_point(strace, dir, c, call, n, want);
+                if (problem.empty())
+                    continue;
+                if (failed++ < 12)
+                    detail += "\n  " + call + "#" + std::to_string(n) + ": " + problem;
+            }
+        }
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("[ kill     ] %s: %d kill points, %d failed, %.1f s (calls:%s)\n", c.label,
+                    points, failed, took.count(), calls.c_str());
+        EXPECT_EQ(0, failed) << failed << " of " << points
+                             << " kill points differ from one run:" << detail
+                             << (failed > 12 ? "\n  ..." : "");
+    }
+}
+
+TEST_F(KillTest, TwoSortsAtOnceEndAsOneSort)
+{
+    std::vector<collection> all = collections();
+    std::vector<tree_state> want;
+    for (const collection &c : all) {
+        std::string ref = fresh_copy(c, "reference");
+        ASSERT_EQ(0, vormlin(c.args, ref).status);
+        ASSERT_EQ(0, vormlin(c.args, ref).status);
+        want.push_back(state_of(ref, true));
+    }
+    int trials_count = std::max(3, 25 / kill_stride());
+    for (int t = 0; t < trials_count; t++) {
+        const collection &c = all[static_cast<std::size_t>(t) % all.size()];
+        SCOPED_TRACE(std::string(c.label) + " trial " + std::to_string(t));
+        std::string dir = fresh_copy(c, "race");
+        ASSERT_FALSE(dir.empty());
+        started_program a = start_program(vormlin_argv(c.args), dir);
+        started_program b = start_program(vormlin_argv(c.args), dir);
+        run_result ra = wait_program(&a), rb = wait_program(&b);
+        std::string refusal = "VORMLIN: Another sort is running in " + c.args.back() + ".\n";
+        for (const run_result &r : {ra, rb}) {
+            EXPECT_TRUE(r.status == 0 || r.status == refused_status) << r.status << r.err;
+            if (r.status == refused_status) {
+                EXPECT_NE(std::string::npos, r.err.find(refusal)) << r.err;
+            }
+        }
+        EXPECT_FALSE(ra.status == refused_status && rb.status == refused_status);
+        EXPECT_EQ(0, vormlin(c.args, dir).status);
+        tree_state got = state_of(dir, true);
+        std::string problem = tree_difference(want[static_cast<std::size_t>(t) % all.size()], got);
+        add_leftovers(got, &problem);
+        EXPECT_EQ("", problem);
+    }
+}
+
+// A child that takes the lock on path and keeps it until killed; its pid, or -1.
+pid_t lock_in_child(const std::string &path)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(ready[1], "l", 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    close(ready[1]);
+    pollfd p = {ready[0], POLLIN, 0};
+    char c = 0;
+    bool locked = pid > 0 && poll(&p, 1, 10000) == 1 && read(ready[0], &c, 1) == 1;
+    close(ready[0]);
+    if (!locked && pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    return locked ? pid : -1;
+}
+
+TEST_F(KillTest, ALockedDirectoryIsRefusedAtOnceAndSortedOnceFree)
+{
+    struct lock_case {
+        const char *label;
+        bool on_current_dir; // else on the directory to sort
+        bool by_child;       // held by a child that is then killed, else by this process
+    } cases[] = {{"sorted", false, false}, {"current", true, false}, {"child", false, true}};
+    for (const lock_case &c : cases) {
+        SCOPED_TRACE(c.label);
+        std::string name = std::string("games-") + c.label, games = dir(name);
+        ASSERT_TRUE(write_file_bytes(games + "/solo.fds", raw_sides({solo})));
+        std::string locked = c.on_current_dir ? work : games;
+        pid_t holder = c.by_child ? lock_in_child(locked) : -1;
+        int fd = c.by_child ? -1 : open(locked.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_TRUE(c.by_child ? holder > 0 : flock(fd, LOCK_EX) == 0);
+        tree_state before = state_of(work);
+        auto start = std::chrono::steady_clock::now();
+        run_result r = vormlin({"-v", name}, work, {}, 30);
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(refused_status, r.status);
+        EXPECT_LT(took.count(), 10.0);
+        EXPECT_EQ("VORMLIN: Another sort is running in " + name + ".\n", r.err);
+        EXPECT_EQ("", tree_difference(before, state_of(work)));
+        if (c.by_child) {
+            kill(holder, SIGKILL);
+            waitpid(holder, nullptr, 0);
+        } else {
+            close(fd);
+        }
+        EXPECT_EQ(0, vormlin({"-v", name}, work).status);
+        EXPECT_TRUE(file_exists(games + "/ren/Solo.fds"));
+    }
+}
+
+TEST_F(FaultTest, ADirectoryArgumentThatIsNoDirectoryIsRefusedBeforeAnythingIsWritten)
+{
+    ASSERT_TRUE(write_file_bytes(work + "/plain.fds", gen_image_of({solo}, true)));
+    for (const char *arg : {"/no/such/dir", "plain.fds"}) {
+        SCOPED_TRACE(arg);
+        tree_state before = state_of(work);
+        run_result r = vormlin({arg}, work, {}, 30);
+        EXPECT_EQ(2, r.status);
+        EXPECT_EQ("", r.out);
+        EXPECT_TRUE(r.err.ends_with('\n') && std::count(r.err.begin(), r.err.end(), '\n') == 1)
+            << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(arg)) << r.err;
+        EXPECT_EQ("", tree_difference(before, state_of(work)));
+    }
+}
+
+TEST_F(FaultTest, ARunWithAFileLeftFailedExitsThreeAfterDone)
+{
+    std::string games = dir("games");
+    ASSERT_TRUE(write_file_text(games + "/ren", "in the way"));
+    ASSERT_TRUE(write_file_text(games + "/dupes", "in the way"));
+    bytes image = gen_image_of({solo}, true);
+    ASSERT_TRUE(write_file_bytes(games + "/solo.fds", image));
+    run_result r = vormlin({"-v", "games"}, work, {}, 30);
+    EXPECT_EQ(3, r.status);
+    EXPECT_TRUE(r.err.ends_with("VORMLIN: Done!\n")) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("solo.fds: identified as Solo.fds; could not be moved"))
+        << r.out;
+    EXPECT_EQ(image, read_file_bytes(games + "/solo.fds"));
+}
+
+} // namespace
