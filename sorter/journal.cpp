@@ -162,8 +162,11 @@ int journal_note(journal_step step, const char *a, const char *b)
         put_escaped(&line, absolute(b));
     }
     line += '\n';
+    // Flushed to the system, which keeps it across a kill of this process. It is not forced
+    // onto the disk: after a power cut a lost line can only leave an original in bak, while
+    // the images themselves are forced to disk before they are published.
     bool written = std::fwrite(line.data(), 1, line.size(), journal) == line.size();
-    return written && vfs->sync_file(journal) == 0 ? 0 : -1;
+    return written && std::fflush(journal) == 0 ? 0 : -1;
 }
 
 // A hidden file of the sorter's own that is still there: never published, or left by a run
