@@ -101,10 +101,8 @@ build_windows() { # build-dir toolchain-file
   local generator=() log=$1/wine-stage-build.log
   command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
   mkdir -p "$1" || return 1
-  if [[ ! -f $1/CMakeCache.txt ]]; then
-    cmake -S "$root" -B "$1" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
-      -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 || { cat "$log"; return 1; }
-  fi
+  cmake -S "$root" -B "$1" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
+    -DCMAKE_BUILD_TYPE=Release -DFDS_WERROR=ON >"$log" 2>&1 || { cat "$log"; return 1; }
   # Only what runs on Windows: the programs and the test drivers.
   cmake --build "$1" -j2 --target quindle vormlin engine_driver gui_driver >"$log" 2>&1 ||
     { tail -40 "$log"; return 1; }
