@@ -1,5 +1,6 @@
 # Installation and packages: `cmake --install` puts both programs (and on POSIX their manual
-# pages) in the usual places; CPack makes a Debian package on Linux and a .zip on Windows.
+# pages) in the usual places; CPack makes a Debian package on Linux, the `zip` target the
+# Windows zip.
 include(GNUInstallDirs)
 
 set(fds_programs)
@@ -8,6 +9,27 @@ foreach(program quindle vormlin)
     list(APPEND fds_programs ${program})
   endif()
 endforeach()
+
+# CPack's zip stores each file's time and extra fields, so two builds would differ:
+# packaging/make-zip.py writes it instead, with a fixed order and time (see there). The exes
+# go in as built (release builds are stripped at link time).
+function(fds_windows_zip)
+  find_package(Python3 COMPONENTS Interpreter)
+  if(NOT Python3_FOUND OR NOT fds_programs STREQUAL "quindle;vormlin")
+    message(STATUS "No zip target: it needs python3 and both programs")
+    return()
+  endif()
+  set(zip ${PROJECT_BINARY_DIR}/${PROJECT_NAME}-${PROJECT_VERSION}-win32.zip)
+  add_custom_target(zip
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/packaging/make-zip.py ${zip}
+            ${PROJECT_SOURCE_DIR} quindle.exe=$<TARGET_FILE:quindle>
+            vormlin.exe=$<TARGET_FILE:vormlin> README.txt=${PROJECT_BINARY_DIR}/README.txt
+            LICENSE.txt=${PROJECT_SOURCE_DIR}/LICENSE
+    DEPENDS quindle vormlin
+    BYPRODUCTS ${zip}
+    COMMENT "Writing ${zip}"
+    VERBATIM)
+endfunction()
 
 # Debian policy: manual pages and the changelog compressed with gzip -9n (no name, no time,
 # so the same bytes on every build), the licence as a machine-readable copyright file.
@@ -59,9 +81,7 @@ if(WIN32)
   file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${windows_readme}")
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  set(CPACK_SYSTEM_NAME win32)
+  fds_windows_zip()
 else()
   install(TARGETS ${fds_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   fds_debian_docs()
@@ -94,4 +114,6 @@ sorts the images into subdirectories. It never deletes or overwrites a file.")
 # spelling-error-in-binary "Engeneering" (a maker's name as the dumper must print it).
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
-include(CPack)
+if(NOT WIN32)
+  include(CPack)
+endif()
