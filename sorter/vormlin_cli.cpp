@@ -34,6 +34,7 @@ static const char usage_text[] =
     "                             and the miss.txt that would be written\n"
     "  -v, --verbose              print one line per processed file and a summary per run\n"
     "  -h, --help                 show this help and exit\n"
+    "  -V, --version              show the version and exit\n"
     "\n"
     "Lines of a dry run read as those of a real run with the prefix \"dry run: \".\n"
     "Exit status: 0 when every run finished, 1 when the catalogue could not be read,\n"
@@ -54,6 +55,7 @@ static constexpr cli_option cli_options[] = {
     {'n', "--dry-run", 0},
     {'v', "--verbose", 0},
     {'h', "--help", 0},
+    {'V', "--version", 0},
 };
 
 static std::vector<int> checked_boxes;
@@ -61,6 +63,7 @@ static std::string directory_field;
 static bool verbose = false;
 static bool dry_run = false;
 static bool help_asked = false;
+static bool version_asked = false;
 
 // Files of the current run by where they ended, and by what was done to them.
 struct run_tally {
@@ -186,6 +189,8 @@ static void apply_option(const cli_option &o)
         verbose = true;
     else if (o.short_name == 'n')
         dry_run = true;
+    else if (o.short_name == 'V')
+        version_asked = true;
     else
         help_asked = true;
 }
@@ -252,6 +257,10 @@ int main(int argc, char **argv)
         return status;
     if (help_asked) {
         std::fputs(usage_text, stdout);
+        return 0;
+    }
+    if (version_asked) {
+        std::printf("vormlin %s\n", VORMLIN_VERSION); // the project version, set by CMake
         return 0;
     }
     if (dirs.empty())

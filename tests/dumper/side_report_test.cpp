@@ -147,8 +147,8 @@ TEST_F(ReportTest, SignatureAtTheVeryFirstByteStartsNoSide)
 
 TEST_F(ReportTest, SignatureAtTheFirstByteIsPassedForALaterOne)
 {
-    bytes image = {'*', 'N', 'I', 'N', 'T', 'E', 'N', 'D', 'O', '-', 'H', 'V', 'C', '*'};
-    image.resize(16, 0);
+    // 16 bytes: the bare signature, then two zeros; a whole side follows.
+    bytes image = {'*', 'N', 'I', 'N', 'T', 'E', 'N', 'D', 'O', '-', 'H', 'V', 'C', '*', 0, 0};
     bytes side = gen_image_of({abc_side()});
     image.insert(image.end(), side.begin(), side.end());
     EXPECT_EQ(report(image), "TEST;1;0;1;1;02;352441C2;CBF43926;game.fds\n");

@@ -132,6 +132,11 @@ TEST_F(VormlinCli, UsageAndUsageErrors)
     EXPECT_EQ(0, help.status);
     EXPECT_EQ(0u, help.out.find("Usage: vormlin [OPTION...] [DIRECTORY...]\n"));
     EXPECT_EQ("", help.err);
+    for (const char *asked : {"--version", "-V"}) {
+        run_result version = vormlin({asked, "games"}, work); // prints, sorts nothing
+        EXPECT_EQ(0, version.status);
+        EXPECT_EQ("vormlin " FDS_VERSION "\n", version.out);
+    }
     for (const char *bad : {"-x", "--bogus", "-sq"}) {
         SCOPED_TRACE(bad);
         run_result r = vormlin({bad, "games"}, work);

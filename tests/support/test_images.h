@@ -4,7 +4,9 @@
 
 #include "fdsgen.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -45,8 +47,11 @@ inline const std::string abc_header = "TEST (V 1.00) MFR: 01 Nintendo           
 // Bare sides behind a 16-byte header that gives count sides.
 inline bytes with_header(const bytes &sides, int count)
 {
-    bytes out = {0x46, 0x44, 0x53, 0x1A, static_cast<std::uint8_t>(count)};
-    out.resize(16, 0);
-    out.insert(out.end(), sides.begin(), sides.end());
+    // Sized once and filled: growing a short vector by insert trips GCC 12's bounds warnings.
+    bytes out(16 + sides.size(), 0);
+    const std::uint8_t magic[] = {0x46, 0x44, 0x53, 0x1A};
+    std::copy(std::begin(magic), std::end(magic), out.begin());
+    out[4] = static_cast<std::uint8_t>(count);
+    std::copy(sides.begin(), sides.end(), out.begin() + 16);
     return out;
 }

@@ -9,6 +9,7 @@
 # Where the kernel cannot run 32-bit programs (and so no 32-bit Wine), the same sources are
 # also built for 64-bit Windows in WINDOWS_BUILD-x86_64 and that build runs under 64-bit Wine;
 # the 32-bit executables are then checked without running them.
+# A second 32-bit build in WINDOWS_BUILD-repro must give the same exes and zip, byte for byte.
 # VORMLIN_SCREENSHOT=FILE.png saves a picture of the dialog after its sorting run.
 # Installs nothing. Ends with "wine: N passed, M failed"; exit status 0 when none failed.
 set -uo pipefail
@@ -62,6 +63,7 @@ need_command i686-w64-mingw32-objdump binutils-mingw-w64-i686
 need_command wine wine
 need_command Xvfb xvfb
 need_command import imagemagick
+need_command python3 python3
 [[ -d /usr/share/wine/fonts ]] || missing+=("fonts-wine (for /usr/share/wine/fonts)")
 [[ ${#missing[@]} -eq 0 ]] || die "missing packages: ${missing[*]}"
 
@@ -97,22 +99,19 @@ fi
 
 # --- the Windows builds ----------------------------------------------------------------------
 
-build_windows() { # build-dir toolchain-file
+build_windows() { # build-dir toolchain-file target...
   local generator=() log=$1/wine-stage-build.log
   command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
   mkdir -p "$1" || return 1
-  if [[ ! -f $1/CMakeCache.txt ]]; then
-    cmake -S "$root" -B "$1" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
-      -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 || { cat "$log"; return 1; }
-  fi
-  # Only what runs on Windows: the programs and the test drivers.
-  cmake --build "$1" -j2 --target quindle vormlin engine_driver gui_driver >"$log" 2>&1 ||
-    { tail -40 "$log"; return 1; }
+  cmake -S "$root" -B "$1" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" \
+    -DCMAKE_BUILD_TYPE=Release -DFDS_WERROR=ON >"$log" 2>&1 || { cat "$log"; return 1; }
+  # Only the targets named: what runs on Windows (programs, test drivers) and the zip.
+  cmake --build "$1" -j2 --target "${@:3}" >"$log" 2>&1 || { tail -40 "$log"; return 1; }
 }
 
 section "Windows build (32-bit) in $winbuild"
-build_windows "$winbuild" mingw-i686.cmake && ok "32-bit Windows build" ||
-  die "the 32-bit Windows build failed"
+build_windows "$winbuild" mingw-i686.cmake quindle vormlin engine_driver gui_driver zip &&
+  ok "32-bit Windows build" || die "the 32-bit Windows build failed"
 
 # The shipped programs: 32-bit, the right subsystem, and no DLL beyond what Windows has.
 check_exe() { # exe subsystem
@@ -131,11 +130,24 @@ check_exe() { # exe subsystem
 check_exe "$winbuild/dumper/quindle.exe" "Windows CUI"
 check_exe "$winbuild/sorter/vormlin.exe" "Windows GUI"
 
+# Anyone can check a published exe by building the same commit: no time stamp and no build path
+# may make two builds differ. Only the shipped files are built the second time.
+section "a second 32-bit build in $winbuild-repro: the same bytes"
+if build_windows "$winbuild-repro" mingw-i686.cmake quindle vormlin zip; then
+  for f in dumper/quindle.exe sorter/vormlin.exe $(cd "$winbuild" && echo fdstools-*-win32.zip); do
+    sum=$(sha256sum <"$winbuild/$f" 2>/dev/null)
+    [[ -n $sum && $sum == $(sha256sum <"$winbuild-repro/$f" 2>/dev/null) ]] &&
+      ok "$f is the same in both builds (SHA-256 ${sum%% *})" || fail "$f differs between builds"
+  done
+else
+  fail "the second 32-bit Windows build failed"
+fi
+
 exes=$winbuild
 if [[ $wine_arch == win64 ]]; then
   section "this kernel runs no 32-bit programs: Wine tests use a 64-bit build of the same sources"
-  build_windows "$winbuild-x86_64" mingw-x86_64.cmake && ok "64-bit Windows build for Wine" ||
-    die "the 64-bit Windows build failed"
+  build_windows "$winbuild-x86_64" mingw-x86_64.cmake quindle vormlin engine_driver gui_driver &&
+    ok "64-bit Windows build for Wine" || die "the 64-bit Windows build failed"
   exes=$winbuild-x86_64
 fi
 for p in dumper/quindle.exe sorter/vormlin.exe tests/wine/engine_driver.exe \
