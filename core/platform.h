@@ -105,7 +105,3 @@ void plat_unlock_dir(plat_lock *lock);
 
 // Whether the two paths name one directory.
 bool plat_same_dir(const char *a, const char *b);
-
-// Creates the file at path for writing text with the platform's line ends, emptying it when
-// it exists; nullptr when that fails.
-std::FILE *plat_create_text(const char *path);

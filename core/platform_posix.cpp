@@ -254,11 +254,6 @@ int plat_remove_own_file(const char *path)
     return unlink(path) == 0 ? 0 : -1;
 }
 
-std::FILE *plat_create_text(const char *path)
-{
-    return std::fopen(path, "w");
-}
-
 int plat_sync_file(std::FILE *f)
 {
     return std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;

@@ -201,12 +201,6 @@ int plat_replace_file(const char *from, const char *to)
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
 }
 
-// Text mode: the C library writes every line feed as carriage return and line feed.
-std::FILE *plat_create_text(const char *path)
-{
-    return fits_max_path(path) ? std::fopen(path, "w") : nullptr;
-}
-
 int plat_sync_file(std::FILE *f)
 {
     if (std::fflush(f) != 0)

@@ -28,7 +28,6 @@ const vfs_ops vfs_real = {
     .create_new = plat_create_new,
     .open_for_reading = plat_open_for_reading,
     .remove_own_file = plat_remove_own_file,
-    .create_text = plat_create_text,
     .sync_file = plat_sync_file,
 };
 

@@ -21,7 +21,6 @@ struct vfs_ops {
     std::FILE *(*create_new)(const char *path);
     std::FILE *(*open_for_reading)(const char *path);
     int (*remove_own_file)(const char *path);
-    std::FILE *(*create_text)(const char *path);
     int (*sync_file)(std::FILE *f);
 };
 

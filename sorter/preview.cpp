@@ -126,15 +126,6 @@ bool accepts_entries(const std::string &dir)
     return plat_entry_state_of(key.c_str()).directory && access(key.c_str(), W_OK | X_OK) == 0;
 }
 
-// Whether an existing file may be opened for writing.
-bool may_write_over(const std::string &key)
-{
-    const plan_node *node = lookup(key);
-    if (node != nullptr && node->blob != nullptr)
-        return true;
-    return access(node != nullptr ? node->origin.c_str() : key.c_str(), W_OK) == 0;
-}
-
 // A file appeared at path: open searches of its directory that have not passed it take it.
 void note_new_entry(const std::string &path)
 {
@@ -279,14 +270,10 @@ int preview_replace_file(const char *from, const char *to)
     return planned_move(from, to, true);
 }
 
-// text: the file may exist and is emptied then; otherwise it must not exist.
-std::FILE *planned_create(const char *path, bool text)
+std::FILE *preview_create_new(const char *path)
 {
     std::string key = key_of(path);
-    plat_entry_state state = state_at(path);
-    bool allowed = state.exists ? text && !state.directory && may_write_over(key)
-                                : accepts_entries(parent_of(path));
-    if (!allowed)
+    if (state_at(path).exists || !accepts_entries(parent_of(path)))
         return nullptr;
     blobs.push_back(std::make_unique<plan_blob>());
     plan_blob *blob = blobs.back().get();
@@ -297,19 +284,8 @@ std::FILE *planned_create(const char *path, bool text)
     node.kind = plan_file;
     node.blob = blob;
     nodes[key] = node;
-    if (!text)
-        note_new_entry(path);
+    note_new_entry(path);
     return f;
-}
-
-std::FILE *preview_create_new(const char *path)
-{
-    return planned_create(path, false);
-}
-
-std::FILE *preview_create_text(const char *path)
-{
-    return planned_create(path, true);
 }
 
 std::FILE *preview_open_for_reading(const char *path)
@@ -347,7 +323,6 @@ const vfs_ops vfs_preview = {
     .create_new = preview_create_new,
     .open_for_reading = preview_open_for_reading,
     .remove_own_file = preview_remove_own_file,
-    .create_text = preview_create_text,
     .sync_file = preview_sync_file,
 };
 

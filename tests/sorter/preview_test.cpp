@@ -101,14 +101,15 @@ TEST_F(PlanTest, AFileCreatedDuringASearchJoinsItWhenItSortsLater)
     EXPECT_EQ(before, snapshot_tree(root));
 }
 
-TEST_F(PlanTest, ATextFileReplacesAnyEarlierOneAndIsKeptForTheCaller)
+TEST_F(PlanTest, AFileThatReplacesAnEarlierOneIsKeptForTheCaller)
 {
     ASSERT_TRUE(write_file_text(at("miss.txt"), "old"));
     for (const char *text : {"first\n", "second\n"}) {
-        std::FILE *f = vfs->create_text(at("miss.txt").c_str());
+        std::FILE *f = vfs->create_new(at(".new").c_str());
         ASSERT_NE(f, nullptr);
         std::fputs(text, f);
         std::fclose(f);
+        ASSERT_EQ(0, vfs->replace_file(at(".new").c_str(), at("miss.txt").c_str()));
         std::string planned;
         ASSERT_TRUE(preview_bytes((root + "/./miss.txt").c_str(), &planned));
         EXPECT_EQ(text, planned);
@@ -117,7 +118,8 @@ TEST_F(PlanTest, ATextFileReplacesAnyEarlierOneAndIsKeptForTheCaller)
     std::string none;
     EXPECT_FALSE(preview_bytes(at("d.fds").c_str(), &none));
     ASSERT_EQ(0, vfs->make_dir(at("sub.txt").c_str()));
-    EXPECT_EQ(nullptr, vfs->create_text(at("sub.txt").c_str()));
+    std::fclose(vfs->create_new(at(".new").c_str()));
+    EXPECT_NE(0, vfs->replace_file(at(".new").c_str(), at("sub.txt").c_str()));
 }
 
 } // namespace

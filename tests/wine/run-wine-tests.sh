@@ -110,7 +110,7 @@ build_windows() { # build-dir toolchain-file target...
 }
 
 section "Windows build (32-bit) in $winbuild"
-build_windows "$winbuild" mingw-i686.cmake quindle vormlin engine_driver gui_driver zip &&
+build_windows "$winbuild" mingw-i686.cmake quindle vormlin engine_driver gui_driver lock_holder zip &&
   ok "32-bit Windows build" || die "the 32-bit Windows build failed"
 
 # The shipped programs: 32-bit, the right subsystem, and no DLL beyond what Windows has.
@@ -146,12 +146,12 @@ fi
 exes=$winbuild
 if [[ $wine_arch == win64 ]]; then
   section "this kernel runs no 32-bit programs: Wine tests use a 64-bit build of the same sources"
-  build_windows "$winbuild-x86_64" mingw-x86_64.cmake quindle vormlin engine_driver gui_driver &&
+  build_windows "$winbuild-x86_64" mingw-x86_64.cmake quindle vormlin engine_driver gui_driver lock_holder &&
     ok "64-bit Windows build for Wine" || die "the 64-bit Windows build failed"
   exes=$winbuild-x86_64
 fi
 for p in dumper/quindle.exe sorter/vormlin.exe tests/wine/engine_driver.exe \
-  tests/wine/gui_driver.exe; do
+  tests/wine/gui_driver.exe tests/wine/lock_holder.exe; do
   [[ -f $exes/$p ]] || die "$exes/$p was not built"
 done
 
@@ -347,6 +347,90 @@ order_free=1
 compare_engine "collection in the current directory, two runs" coll coll -v . .
 order_free=""
 compare_engine "no catalogue" work none -v ../coll
+
+# --- b2) one sort at a time, and runs killed half-way ----------------------------------------
+
+section "the lock and killed runs on Windows"
+cp "$exes/tests/wine/lock_holder.exe" "$scratch/"
+safety=$scratch/safety
+
+# A collection of many files to rewrite, split and place: the sample, twenty times over.
+prepare_safety() { # dir
+  local i f
+  mkdir -p "$1/coll" && cp "$data/ingredients.dat" "$1/" || return 1
+  for ((i = 10; i < 30; i++)); do
+    for f in "$data/sample/collection/"*; do cp "$f" "$1/coll/$i $(basename "$f")" || return 1; done
+  done
+}
+
+# A Windows program started in the background as "(cd DIR && exec wine ...) &": wine execs
+# into the program, so $! is the program itself and a kill reaches it. The caller bounds the
+# wait and kills it.
+
+prepare_safety "$safety/held" || die "no copy for the lock test"
+(cd "$safety/held" && exec "$wine_cmd" "$scratch/lock_holder.exe" coll) >"$scratch/holder.out" \
+  2>/dev/null &
+holder=$!
+for ((i = 0; i < 600; i++)); do
+  grep -q locked "$scratch/holder.out" 2>/dev/null && break
+  sleep 0.05
+done
+wine_in "$safety/held" "$scratch/engine_driver.exe" -v coll >/dev/null 2>"$scratch/win.err"
+held_status=$?
+kill -KILL "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+if [[ $held_status -eq 4 ]] &&
+  unix_text "$scratch/win.err" | grep -qx 'VORMLIN: Another sort is running in coll.' &&
+  [[ ! -e $safety/held/coll/ren && ! -e $safety/held/miss.txt ]]; then
+  ok "a second sort is refused while the directory is locked"
+else
+  fail "a locked directory: status $held_status, $(unix_text "$scratch/win.err" | head -3)"
+fi
+# The server closes a killed program's handles a moment after the process is gone: a sort
+# may still find the lock held for that moment, never longer. (Status 3: with twenty copies of
+# each game, some find every numbered name in dupes taken.)
+for ((i = 0; i < 50; i++)); do
+  wine_in "$safety/held" "$scratch/engine_driver.exe" coll >/dev/null 2>&1
+  held_status=$?
+  [[ $held_status -eq 4 ]] || break
+  sleep 0.1
+done
+if [[ ($held_status -eq 0 || $held_status -eq 3) && -d $safety/held/coll/ren ]]; then
+  ok "the lock of a killed holder is gone with it"
+else
+  fail "a sort after the lock holder was killed: status $held_status"
+fi
+
+# Killed while it rewrites (its journal stands), then run again: the tree of one run.
+prepare_safety "$safety/once" || die "no copy for the uninterrupted run"
+wine_in "$safety/once" "$scratch/engine_driver.exe" coll >/dev/null 2>&1
+once_status=$?
+[[ $once_status -eq 0 || $once_status -eq 3 ]] || die "the uninterrupted run failed ($once_status)"
+for trial in 1 2 3; do
+  run_dir=$safety/killed$trial
+  prepare_safety "$run_dir" || die "no copy for killed run $trial"
+  (cd "$run_dir" && exec "$wine_cmd" "$scratch/engine_driver.exe" coll) >/dev/null 2>&1 &
+  sorter=$!
+  # The n-th journal seen is the moment; a run that ends first was not killed at all.
+  seen=0 killed=""
+  for ((i = 0; i < 20000 && seen < trial * 2 - 1; i++)); do
+    kill -0 "$sorter" 2>/dev/null || break
+    [[ -e $run_dir/coll/.vormlin-journal ]] && seen=$((seen + 1))
+    sleep 0.002
+  done
+  kill -KILL "$sorter" 2>/dev/null && killed=yes
+  wait "$sorter" 2>/dev/null
+  # A run that ended before the moment came is checked all the same.
+  wine_in "$run_dir" "$scratch/engine_driver.exe" coll >/dev/null 2>&1
+  leftovers=$(find "$run_dir" -name '.vormlin-*' | head -3)
+  if diff -r -x miss.txt "$safety/once" "$run_dir" >"$scratch/tree.diff" 2>&1 &&
+    [[ -z $leftovers ]]; then
+    ok "killed during a rewrite (${killed:-no: it ended first}), then run again: the tree of one run"
+  else
+    fail "killed run $trial (killed: ${killed:-no}, journals seen: $seen) $leftovers"
+    head -10 "$scratch/tree.diff"
+  fi
+done
 
 # --- c) the dialog ---------------------------------------------------------------------------
 
