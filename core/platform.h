@@ -57,10 +57,6 @@ struct plat_entry_state {
 // What stands at path.
 plat_entry_state plat_entry_state_of(const char *path);
 
-// Splits a path at its last separator into its directory ("." when it has none; the root
-// keeps its separator) and its entry name.
-void plat_split_path(const char *path, std::string *dir, std::string *name);
-
 // The current directory, without a final separator unless it is a root. 0 on success;
 // nonzero when it cannot be fetched or does not fit in size bytes.
 int plat_current_dir(char *buf, std::size_t size);

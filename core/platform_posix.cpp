@@ -3,9 +3,9 @@
 #include "platform.h"
 
 #include "listing.h"
+#include "path.h"
 #include "wildcard.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <string>
-#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -139,20 +138,6 @@ void plat_find_close(plat_search *search)
     delete search;
 }
 
-void plat_split_path(const char *path, std::string *dir, std::string *name)
-{
-    std::string_view whole(path);
-    std::size_t slash = whole.rfind('/');
-    if (slash == std::string_view::npos) {
-        dir->assign(1, '.');
-        name->assign(whole);
-    } else {
-        // The root keeps its slash; any other directory loses the separator.
-        dir->assign(whole.substr(0, slash == 0 ? 1 : slash));
-        name->assign(whole.substr(slash + 1));
-    }
-}
-
 // A file appeared at path: every open search of its directory that has not yet passed its
 // name will return it.
 static void note_new_entry(const char *path)
@@ -160,7 +145,7 @@ static void note_new_entry(const char *path)
     if (open_searches == nullptr)
         return;
     std::string dir, name;
-    plat_split_path(path, &dir, &name);
+    split_path(path, &dir, &name);
     struct stat st;
     if (stat(dir.c_str(), &st) != 0)
         return;

@@ -99,19 +99,6 @@ plat_entry_state plat_entry_state_of(const char *path)
     return state;
 }
 
-void plat_split_path(const char *path, std::string *dir, std::string *name)
-{
-    std::string whole(path);
-    std::size_t sep = whole.rfind('\\');
-    if (sep == std::string::npos) {
-        dir->assign(1, '.');
-        name->assign(whole);
-    } else {
-        dir->assign(whole, 0, sep == 0 ? 1 : sep);
-        name->assign(whole, sep + 1, std::string::npos);
-    }
-}
-
 int plat_current_dir(char *buf, std::size_t size)
 {
     if (buf == nullptr || size == 0)

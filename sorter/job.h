@@ -53,5 +53,8 @@ struct image_job {
     char what[what_buffer_size] = "";
 };
 
+// The length of the directory part of the job's path (up to and with its last separator).
+std::size_t job_dir_length(const image_job *job);
+
 // Appends a printf-style clause to the job's account, separated by "; ".
 void job_describe(image_job *job, const char *format, ...);

@@ -169,13 +169,11 @@ int journal_note(journal_step step, const char *a, const char *b)
     return written && std::fflush(journal) == 0 ? 0 : -1;
 }
 
-// A hidden file of the sorter's own that is still there: never published, or left by a run
-// killed after its journal went.
-static void remove_hidden(const std::string &path)
+void remove_leftover(const char *path)
 {
-    plat_entry_state state = vfs->entry_state(path.c_str());
+    plat_entry_state state = vfs->entry_state(path);
     if (state.plain_file && !state.link)
-        vfs->remove_own_file(path.c_str());
+        vfs->remove_own_file(path);
 }
 
 void journal_end()
@@ -187,7 +185,7 @@ void journal_end()
     // The journal goes first: while it stands, a hidden file that is gone means a step made.
     vfs->remove_own_file(journal_path.c_str());
     for (const std::string &path : hidden_files)
-        remove_hidden(path);
+        remove_leftover(path.c_str());
     hidden_files.clear();
 }
 
@@ -202,6 +200,6 @@ void journal_recover(const char *dir)
         }
         vfs->remove_own_file(path.c_str());
     }
-    remove_hidden(std::string(dir != nullptr ? dir : "") + hidden_image_name);
-    remove_hidden(hidden_split_name);
+    remove_leftover((std::string(dir != nullptr ? dir : "") + hidden_image_name).c_str());
+    remove_leftover(hidden_split_name);
 }

@@ -34,3 +34,7 @@ void journal_end();
 // Before a run over dir: when a killed run left a journal there, undoes its steps that were
 // made and removes it.
 void journal_recover(const char *dir);
+
+// Removes a hidden file of the sorter's own (one of the names above) that is still there:
+// never published, or left by a run killed after its journal went.
+void remove_leftover(const char *path);

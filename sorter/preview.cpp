@@ -4,6 +4,7 @@
 #include "preview.h"
 
 #include "listing.h"
+#include "path.h"
 #include "vfs.h"
 #include "wildcard.h"
 
@@ -73,7 +74,7 @@ std::string canonical_dir(const std::string &path)
         return out;
     }
     std::string parent, name;
-    plat_split_path(dir.c_str(), &parent, &name);
+    split_path(dir.c_str(), &parent, &name);
     if (parent == dir || name.empty() || name == "." || name == "..")
         return dir;
     return join_path(canonical_dir(parent), name); // a directory the plan has made
@@ -85,7 +86,7 @@ std::string key_of(const std::string &path)
 {
     std::string p = without_final_slashes(path);
     std::string dir, name;
-    plat_split_path(p.c_str(), &dir, &name);
+    split_path(p.c_str(), &dir, &name);
     if (name.empty() || name == "." || name == "..")
         return canonical_dir(p);
     return join_path(canonical_dir(dir), name);
@@ -94,7 +95,7 @@ std::string key_of(const std::string &path)
 std::string parent_of(const std::string &path)
 {
     std::string dir, name;
-    plat_split_path(without_final_slashes(path).c_str(), &dir, &name);
+    split_path(without_final_slashes(path).c_str(), &dir, &name);
     return dir;
 }
 
@@ -130,7 +131,7 @@ bool accepts_entries(const std::string &dir)
 void note_new_entry(const std::string &path)
 {
     std::string dir, name;
-    plat_split_path(path.c_str(), &dir, &name);
+    split_path(path.c_str(), &dir, &name);
     std::string key = canonical_dir(dir);
     for (preview_search *s : open_searches) {
         if (s->key == key && wildcard_match(s->pattern.c_str(), name.c_str()))

@@ -10,7 +10,6 @@
 #include "journal.h"
 #include "options.h"
 #include "place.h"
-#include "platform.h"
 #include "rewrite.h"
 #include "signature.h"
 #include "split.h"
@@ -125,8 +124,7 @@ static bool read_image(image_job *job, const char *name, const char *dir)
 // the file is then left as it is.
 static bool begin_changes(image_job *job)
 {
-    const char *sep = std::strrchr(job->path, plat_sep);
-    std::string dir(job->path, sep != nullptr ? static_cast<std::size_t>(sep + 1 - job->path) : 0);
+    std::string dir(job->path, job_dir_length(job));
     if (journal_begin(dir.c_str()) == 0)
         return true;
     if (job->tmp_name) {

@@ -68,10 +68,7 @@ int write_missing_report(int mode)
     }
     if (!report_target_is_ours())
         return -1;
-    // A hidden report left by a killed run is the sorter's own: it makes way.
-    plat_entry_state left = vfs->entry_state(hidden_report_name);
-    if (left.plain_file && !left.link)
-        vfs->remove_own_file(hidden_report_name);
+    remove_leftover(hidden_report_name); // from a killed run
     std::FILE *f = vfs->create_new(hidden_report_name);
     if (f == nullptr)
         return -1;

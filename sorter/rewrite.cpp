@@ -90,10 +90,8 @@ static void put_original_back(image_job *job)
 // The hidden file of a failed attempt goes with the journal (journal_end).
 static std::FILE *create_hidden_image(image_job *job)
 {
-    const char *sep = std::strrchr(job->path, plat_sep);
-    std::size_t dir_len = sep != nullptr ? static_cast<std::size_t>(sep + 1 - job->path) : 0;
-    std::snprintf(job->hidden_path, sizeof job->hidden_path, "%.*s%s", static_cast<int>(dir_len),
-                  job->path, hidden_image_name);
+    std::snprintf(job->hidden_path, sizeof job->hidden_path, "%.*s%s",
+                  static_cast<int>(job_dir_length(job)), job->path, hidden_image_name);
     if (journal_note(step_new, job->hidden_path) != 0)
         return nullptr;
     return vfs->create_new(job->hidden_path);

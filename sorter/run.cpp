@@ -53,10 +53,11 @@ void walk_directory(const char *dir, file_step step, const char *pattern, unsign
 
 // The directory field's text, ending in the separator (an empty text becomes the separator
 // alone, the root).
-static void read_directory(char *dir)
+static void read_directory(char *field, char *dir)
 {
-    ui_directory_text(dir, directory_read);
-    dir[directory_read - 1] = '\0';
+    ui_directory_text(field, directory_read);
+    field[directory_read - 1] = '\0';
+    std::memcpy(dir, field, std::strlen(field) + 1);
     std::size_t len = std::strlen(dir);
     if (len == 0 || dir[len - 1] != plat_sep) {
         dir[len] = plat_sep;
@@ -112,9 +113,8 @@ int run()
 {
     unsigned options = read_options();
     char dir[directory_size];
-    read_directory(dir);
-    char field[directory_size];
-    ui_directory_text(field, directory_read);
+    char field[directory_size]; // as typed, for messages
+    read_directory(field, dir);
     if (options == 0)
         return 0;
     crc_build_table();
