@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,48 +24,6 @@ inline bool make_permissions_bind(run_fault *f)
         return false;
     f->unprivileged = true;
     return true;
-}
-
-// A whole tree as the tests compare it: every entry's path and every plain file's bytes.
-struct tree_state {
-    std::set<std::string> paths;
-    std::map<std::string, bytes> files;
-};
-
-// The tree below root; miss.txt (rewritten by every run) is left out when asked.
-inline tree_state state_of(const std::string &root, bool without_report = false)
-{
-    tree_state s{list_tree(root), snapshot_tree(root)};
-    if (without_report) {
-        s.paths.erase("miss.txt");
-        s.files.erase("miss.txt");
-    }
-    return s;
-}
-
-inline void add_note(std::string *out, const char *what, const std::string &path)
-{
-    *out += (out->empty() ? "" : ", ") + std::string(what) + " " + path;
-}
-
-// How got differs from want, e.g. "extra bak/a.fds, missing ren/A.fds"; "" when alike.
-inline std::string tree_difference(const tree_state &want, const tree_state &got)
-{
-    std::string out;
-    for (const std::string &p : got.paths) {
-        if (want.paths.count(p) == 0)
-            add_note(&out, "extra", p);
-    }
-    for (const std::string &p : want.paths) {
-        if (got.paths.count(p) == 0)
-            add_note(&out, "missing", p);
-    }
-    for (const auto &[p, data] : want.files) {
-        auto it = got.files.find(p);
-        if (it != got.files.end() && it->second != data)
-            add_note(&out, "changed", p);
-    }
-    return out;
 }
 
 // A scratch directory with a catalogue of three known images: Solo (one side), Pair (two

@@ -27,24 +27,6 @@ const char *const obstacles[] = {"ren",          "bak",          "dupes",       
                                  "ren/Solo.fds", "ren/Pair.fds", "dupes/Solo.fds", "dupes/Solo.fd0",
                                  "bak/a.fds",    "bak/a.fd0",    "parts/Pair.fds", "dir.fds/x"};
 
-// Everything below root: files with their bytes, directories with an empty marker.
-using full_tree = std::map<std::string, std::string>;
-
-full_tree list_everything(const std::string &root)
-{
-    full_tree out;
-    for (const auto &e : fs::recursive_directory_iterator(root)) {
-        std::string rel = fs::relative(e.path(), root).string();
-        if (e.is_directory()) {
-            out[rel] = "<dir>";
-        } else {
-            bytes b = read_file_bytes(e.path().string());
-            out[rel] = std::string(b.begin(), b.end());
-        }
-    }
-    return out;
-}
-
 std::vector<std::string> lines_of(const std::string &text)
 {
     std::vector<std::string> out;
@@ -168,9 +150,9 @@ void preview_then_run(const scenario &s, coverage *seen)
     std::vector<std::string> real_args = {"-v"};
     real_args.insert(real_args.end(), s.args.begin(), s.args.end());
 
-    full_tree before = list_everything(s.work);
+    tree_state before = state_of(s.work);
     run_result planned = vormlin(preview_args, s.work);
-    EXPECT_EQ(before, list_everything(s.work)) << "the preview changed the directory";
+    EXPECT_EQ("", tree_difference(before, state_of(s.work))) << "the preview changed the directory";
     run_result done = vormlin(real_args, s.work);
     EXPECT_EQ(done.status, planned.status);
     EXPECT_EQ(done.err, planned.err);
@@ -255,10 +237,10 @@ const std::regex expected_summary(
 
 TEST_F(VormlinSummary, APreviewAndTheRunEndWithTheSameCounts)
 {
-    full_tree before = list_everything(work);
+    tree_state before = state_of(work);
     run_result planned = vormlin({"-nv"}, work);
     EXPECT_EQ(3, planned.status); // one file failed
-    EXPECT_EQ(before, list_everything(work));
+    EXPECT_EQ("", tree_difference(before, state_of(work)));
     std::vector<std::string> planned_lines = lines_of(planned.out);
     ASSERT_FALSE(planned_lines.empty());
     EXPECT_EQ(0u, planned_lines.back().find("dry run: summary: "));
@@ -278,11 +260,11 @@ TEST_F(VormlinSummary, APreviewAndTheRunEndWithTheSameCounts)
 
 TEST_F(VormlinSummary, APreviewWithoutVerbosePrintsEachFileAndTheReportButNoSummary)
 {
-    full_tree before = list_everything(work);
+    tree_state before = state_of(work);
     run_result planned = vormlin({"--dry-run"}, work);
     EXPECT_EQ(3, planned.status);
     EXPECT_EQ("VORMLIN: Done!\n", planned.err);
-    EXPECT_EQ(before, list_everything(work));
+    EXPECT_EQ("", tree_difference(before, state_of(work)));
     std::vector<std::string> lines = lines_of(planned.out);
     ASSERT_EQ(14u, lines.size()) << planned.out; // label, nine files, heading, three lines
     EXPECT_EQ("dry run: ./g.fds: normalised for size (original in ./bak/g.fds); 1 surplus "

@@ -7,6 +7,8 @@
 #include "test_support.h"
 
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,6 +100,48 @@ inline run_result vormlin(const std::vector<std::string> &args, const std::strin
                           const run_fault &fault = {}, int timeout_seconds = 60)
 {
     return run_program_faulted(vormlin_argv(args), cwd, fault, timeout_seconds);
+}
+
+// A whole tree as the tests compare it: every entry's path and every plain file's bytes.
+struct tree_state {
+    std::set<std::string> paths;
+    std::map<std::string, bytes> files;
+};
+
+// The tree below root; miss.txt (rewritten by every run) is left out when asked.
+inline tree_state state_of(const std::string &root, bool without_report = false)
+{
+    tree_state s{list_tree(root), snapshot_tree(root)};
+    if (without_report) {
+        s.paths.erase("miss.txt");
+        s.files.erase("miss.txt");
+    }
+    return s;
+}
+
+inline void add_note(std::string *out, const char *what, const std::string &path)
+{
+    *out += (out->empty() ? "" : ", ") + std::string(what) + " " + path;
+}
+
+// How got differs from want, e.g. "extra bak/a.fds, missing ren/A.fds"; "" when alike.
+inline std::string tree_difference(const tree_state &want, const tree_state &got)
+{
+    std::string out;
+    for (const std::string &p : got.paths) {
+        if (want.paths.count(p) == 0)
+            add_note(&out, "extra", p);
+    }
+    for (const std::string &p : want.paths) {
+        if (got.paths.count(p) == 0)
+            add_note(&out, "missing", p);
+    }
+    for (const auto &[p, data] : want.files) {
+        auto it = got.files.find(p);
+        if (it != got.files.end() && it->second != data)
+            add_note(&out, "changed", p);
+    }
+    return out;
 }
 
 } // namespace vormlin_e2e
