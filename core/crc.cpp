@@ -185,6 +185,17 @@ std::uint32_t crc_of_bytes(const std::uint8_t *bytes, std::size_t length, std::s
     return ~sliced_register(p, length, reg);
 }
 
+std::uint32_t crc_continue(std::uint32_t crc, const std::uint8_t *bytes, std::size_t length)
+{
+    // crc_of_bytes reads an initial value of 0 as the preset, so a register that happens to be
+    // 0 is stepped on one byte at a time until it is not.
+    std::uint32_t reg = ~crc;
+    std::size_t i = 0;
+    for (; i < length && reg == 0; i++)
+        reg = bytewise_register(bytes + i, 1, reg);
+    return i == length ? ~reg : crc_of_bytes(bytes, length - i, i, reg);
+}
+
 std::uint32_t crc_of_bytes_sliced(const std::uint8_t *bytes, std::size_t length, std::size_t start,
                                   std::uint32_t initial)
 {

@@ -21,6 +21,10 @@ void crc_build_table();
 std::uint32_t crc_of_bytes(const std::uint8_t *bytes, std::size_t length, std::size_t start = 0,
                            std::uint32_t initial = 0);
 
+// The CRC of earlier bytes whose CRC is crc (0 for none) followed by these length bytes: the
+// running CRC of a file written or read piece by piece.
+std::uint32_t crc_continue(std::uint32_t crc, const std::uint8_t *bytes, std::size_t length);
+
 // The reference: one lookup in crc_table per byte. Same arguments and result as crc_of_bytes.
 std::uint32_t crc_of_bytes_bytewise(const std::uint8_t *bytes, std::size_t length,
                                     std::size_t start = 0, std::uint32_t initial = 0);

@@ -90,13 +90,18 @@ int plat_sync_file(std::FILE *f);
 // Whether path names the same place from any current directory.
 bool plat_is_absolute(const char *path);
 
+// Whether name names an entry of the directory it is used in and nothing elsewhere: not
+// empty, not "." or "..", no separator (Win32: neither "\\" nor "/", and no ":", which would
+// name a drive or a stream).
+bool plat_is_plain_name(const char *name);
+
 // A lock on a directory that only one process holds at a time and that the system drops when
 // the process ends, however it ends (POSIX flock; Win32 a named mutex).
 struct plat_lock;
 enum plat_lock_result { lock_taken, lock_busy, lock_unavailable };
 // lock_taken with *out set; lock_busy when another process holds it; lock_unavailable when
-// the directory cannot be locked (it does not exist, say).
-plat_lock_result plat_lock_dir(const char *dir, plat_lock **out);
+// the directory cannot be locked, with the reason in *why when given ("Permission denied").
+plat_lock_result plat_lock_dir(const char *dir, plat_lock **out, std::string *why = nullptr);
 void plat_unlock_dir(plat_lock *lock);
 
 // Whether the two paths name one directory.

@@ -249,6 +249,12 @@ bool plat_is_absolute(const char *path)
     return path[0] == '/';
 }
 
+bool plat_is_plain_name(const char *name)
+{
+    return name[0] != '\0' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&
+           std::strchr(name, '/') == nullptr;
+}
+
 struct plat_lock {
     int fd;
 };
@@ -256,15 +262,19 @@ struct plat_lock {
 // flock belongs to the open directory: the kernel drops it when the process ends. A second
 // flock by this same process on another descriptor of the directory would refuse too, so a
 // caller locks each directory once.
-plat_lock_result plat_lock_dir(const char *dir, plat_lock **out)
+// A directory that cannot be opened for reading (mode 0333, say) cannot be locked this way.
+plat_lock_result plat_lock_dir(const char *dir, plat_lock **out, std::string *why)
 {
     int fd = open(dir_or_dot(dir).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int error = errno;
+        if (fd >= 0)
+            close(fd);
+        if (fd >= 0 && error == EWOULDBLOCK)
+            return lock_busy;
+        if (why != nullptr)
+            *why = std::strerror(error);
         return lock_unavailable;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        bool busy = errno == EWOULDBLOCK;
-        close(fd);
-        return busy ? lock_busy : lock_unavailable;
     }
     *out = new plat_lock{fd};
     return lock_taken;

@@ -203,6 +203,12 @@ bool plat_is_absolute(const char *path)
     return drive || (path[0] == '\\' && path[1] == '\\');
 }
 
+bool plat_is_plain_name(const char *name)
+{
+    return name[0] != '\0' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&
+           std::strpbrk(name, "\\/:") == nullptr;
+}
+
 struct plat_lock {
     HANDLE mutex;
 };
@@ -210,15 +216,18 @@ struct plat_lock {
 // A named mutex per directory: the name is the directory's full path, upper-cased (Windows
 // names compare without case) and with its separators made legal in a mutex name. The
 // system destroys the mutex with the last handle, so a killed run holds nothing.
-plat_lock_result plat_lock_dir(const char *dir, plat_lock **out)
+plat_lock_result plat_lock_dir(const char *dir, plat_lock **out, std::string *why)
 {
     char full[MAX_PATH];
     const char *path = dir == nullptr || dir[0] == '\0' ? "." : dir;
     DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
     DWORD attributes =
         length > 0 && length < sizeof full ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if (why != nullptr)
+            *why = attributes == INVALID_FILE_ATTRIBUTES ? "it cannot be found" : "not a directory";
         return lock_unavailable;
+    }
     std::string name = "Local\\vormlin-sort:";
     for (const char *c = full; *c != '\0'; c++)
         name += *c == '\\' || *c == '/'
@@ -227,8 +236,11 @@ plat_lock_result plat_lock_dir(const char *dir, plat_lock **out)
     while (name.back() == '|')
         name.pop_back();
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
-    if (mutex == nullptr)
+    if (mutex == nullptr) {
+        if (why != nullptr)
+            *why = "no lock could be made for it";
         return lock_unavailable;
+    }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);
         return lock_busy;

@@ -29,6 +29,7 @@ const vfs_ops vfs_real = {
     .open_for_reading = plat_open_for_reading,
     .remove_own_file = plat_remove_own_file,
     .sync_file = plat_sync_file,
+    .lock_dir = plat_lock_dir,
 };
 
 const vfs_ops *vfs = &vfs_real;

@@ -6,6 +6,7 @@
 #include "platform.h"
 
 #include <cstdio>
+#include <string>
 
 // The operations mean what their plat_ namesakes in platform.h mean. A search handle is
 // whatever the table's find_first returned; only the same table's calls take it back.
@@ -22,6 +23,7 @@ struct vfs_ops {
     std::FILE *(*open_for_reading)(const char *path);
     int (*remove_own_file)(const char *path);
     int (*sync_file)(std::FILE *f);
+    plat_lock_result (*lock_dir)(const char *dir, plat_lock **out, std::string *why);
 };
 
 extern const vfs_ops vfs_real;

@@ -32,3 +32,8 @@ void ui_file_done(const file_report *report)
     (void)std::strlen(report->path);
     (void)std::strlen(report->what);
 }
+
+void ui_note(const char *text)
+{
+    (void)std::strlen(text);
+}

@@ -3,6 +3,7 @@
 // lives for one file only.
 #pragma once
 
+#include "change.h"
 #include "image_file.h"
 #include "ui.h"
 
@@ -36,8 +37,9 @@ struct image_job {
     char path[path_buffer_size] = "";
     char new_path[new_name_buffer_size] = ""; // the normalised image, once written
     char bak_path[landed_buffer_size] = "";   // the original in bak, once moved there
-    char hidden_path[path_buffer_size] = "";  // the normalised image while it is written
+    file_change change;                       // the journalled rewrite and split
     image_buffer image;
+    file_identity original;     // of the file's bytes as read
     std::size_t first_side = 0; // offset of the first side in the file
     int sides = 0;              // sides counted in the file
     layout_class layout = layout_other;
@@ -47,8 +49,7 @@ struct image_job {
     unsigned outcome = 0;
     bool tmp_name = false;      // a "tmp" file: rewritten without a backup
     bool rewritten = false;     // new_path holds the normalised image
-    bool split_done = false;    // the surplus sides have been dealt with
-    bool split_written = false; // and written into a temporary image
+    bool split_written = false; // surplus sides were written into a temporary image
     file_fate fate = fate_failed;
     char what[what_buffer_size] = "";
 };

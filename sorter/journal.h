@@ -1,40 +1,75 @@
-// The intent journal of one file's changes. Rewriting an image takes several steps (the
-// original into bak, the new image, the split-off sides); each is recorded durably before it
-// is made, in a file of the image's directory whose name scans skip. A run killed half-way
-// leaves the journal behind, and the next run over the directory undoes those steps before
-// it starts, so that the file is sorted again from the state it had before: a killed run and
-// one uninterrupted run leave what one uninterrupted run leaves.
+// The journal of one file's change, as text: what the sorter writes before each step of a
+// rewrite, and the strict reading of it that recovery trusts. A journal speaks only of its
+// own directory: every name in it is relative to the directory it sits in, and only of the
+// shapes the sorter itself writes. Each step names the file it moved or made by its size and
+// CRC-32, so that undoing it touches a file only when it is that file.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 // Names the sorter keeps for itself. Scans skip them (they begin with "."), and a file of
 // such a name is only ever one that the sorter made.
 inline constexpr char journal_file_name[] = ".vormlin-journal";
-inline constexpr char hidden_image_name[] = ".vormlin-image"; // a normalised image being written
-inline constexpr char hidden_split_name[] = ".vormlin-split"; // a temporary image being written
-inline constexpr char hidden_report_name[] = ".vormlin-miss"; // miss.txt being written
+inline constexpr char hidden_image_name[] = ".vormlin-image";  // a normalised image being written
+inline constexpr char hidden_split_name[] = ".vormlin-split";  // a temporary image being written
+inline constexpr char hidden_report_name[] = ".vormlin-miss";  // miss.txt being written
+inline constexpr char hidden_journal_name[] = ".vormlin-undo"; // a journal being rewritten
+inline constexpr char backup_dir_name[] = "bak";
 
-enum journal_step {
-    step_move,    // a moves to b (the original into bak); undone by moving it back
-    step_new,     // the hidden file a is created; undone by removing it
-    step_publish, // the hidden file a is moved to the new name b; undone by removing b
-    step_replace, // the hidden file a replaces b: once made, nothing of the file is undone
+// No journal the sorter writes comes near these; anything larger is no journal of ours.
+inline constexpr std::size_t journal_size_max = 64 * 1024;
+inline constexpr std::size_t journal_line_max = 4096;
+inline constexpr std::size_t journal_steps_max = 16;
+
+// What a file is, by content.
+struct file_identity {
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    bool operator==(const file_identity &) const = default;
 };
 
-// Starts the journal of one file's changes in dir (empty or ending in the separator).
-// 0 on success; nonzero when it cannot be created (the file must then not be changed).
-int journal_begin(const char *dir);
+// The identity of bytes in memory.
+file_identity identity_of_bytes(const std::uint8_t *bytes, std::size_t size);
+// Adds bytes to an identity being built as a file is written.
+void identity_add(file_identity *id, const std::uint8_t *bytes, std::size_t size);
+// The identity of the plain file at path, read through the file-system table; false when it
+// cannot be read.
+bool identity_of_file(const char *path, file_identity *out);
 
-// Records that step is about to be made with the paths a and b (b for moves only). 0 once it
-// is on disk; nonzero when it could not be recorded (the step must then not be made).
-int journal_note(journal_step step, const char *a, const char *b = nullptr);
+// Which journal: the image's, in the directory of the file being rewritten, or the temporary
+// images', in the current directory when that is another directory.
+enum journal_role { role_image, role_temps };
 
-// The file's changes are all made, or undone: its journal goes.
-void journal_end();
+enum step_kind {
+    step_move,    // a, the original, moves to b under bak/
+    step_new,     // the hidden file a is created
+    step_publish, // the hidden file a is moved to the free name b
+    step_replace, // the hidden file a replaces the "tmp" file b: once made, the change stands
+};
 
-// Before a run over dir: when a killed run left a journal there, undoes its steps that were
-// made and removes it.
-void journal_recover(const char *dir);
+struct journal_step {
+    step_kind kind = step_new;
+    std::string a, b;       // relative to the journal's directory; "/" between bak and a name
+    file_identity identity; // of the file moved (move) or made (publish, replace)
+};
 
-// Removes a hidden file of the sorter's own (one of the names above) that is still there:
-// never published, or left by a run killed after its journal went.
-void remove_leftover(const char *path);
+struct journal_text {
+    journal_role role = role_image;
+    std::string change; // the change's id: the image's journal and its temporary images'
+    std::vector<journal_step> steps;
+};
+
+// A new change id, different for every change of every run.
+std::string new_change_id();
+
+// The journal's first line, and the line of one step. A step whose names are not of the
+// shapes a journal may hold gives "" (it must then not be made).
+std::string journal_header(journal_role role, const std::string &change);
+std::string journal_line(const journal_step &step);
+
+// Reads a whole journal text. False, with the reason in *why, when it is not one this sorter
+// writes; a last line without its line end is what a kill leaves, and is ignored.
+bool journal_parse(const std::string &text, journal_text *out, std::string *why);

@@ -312,6 +312,18 @@ int preview_remove_own_file(const char *path)
     return 0;
 }
 
+// A directory the plan has made exists nowhere else, so no other run can reach it: it needs
+// no lock. A real one is locked for real, as the run it previews would lock it.
+plat_lock_result preview_lock_dir(const char *dir, plat_lock **out, std::string *why)
+{
+    std::string d = dir == nullptr || dir[0] == '\0' ? std::string(".") : std::string(dir);
+    if (!plat_entry_state_of(d.c_str()).exists && state_at(d).directory) {
+        *out = nullptr;
+        return lock_taken;
+    }
+    return plat_lock_dir(dir, out, why);
+}
+
 const vfs_ops vfs_preview = {
     .find_first = preview_find_first,
     .find_next = preview_find_next,
@@ -325,6 +337,7 @@ const vfs_ops vfs_preview = {
     .open_for_reading = preview_open_for_reading,
     .remove_own_file = preview_remove_own_file,
     .sync_file = preview_sync_file,
+    .lock_dir = preview_lock_dir,
 };
 
 void forget_plan()

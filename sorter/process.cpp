@@ -7,16 +7,13 @@
 #include "catalogue.h"
 #include "disk_layout.h"
 #include "identify.h"
-#include "journal.h"
 #include "options.h"
 #include "place.h"
 #include "rewrite.h"
 #include "signature.h"
-#include "split.h"
 #include "ui.h"
 
 #include <cstring>
-#include <string>
 
 // Names that are rewritten in place, without a backup: the temporary images among them.
 static constexpr char in_place_prefix[] = "tmp";
@@ -117,37 +114,10 @@ static bool read_image(image_job *job, const char *name, const char *dir)
         return false;
     }
     job->tmp_name = std::strncmp(name, in_place_prefix, sizeof in_place_prefix - 1) == 0;
+    // Taken before identification may clear bytes in the buffer: a backup names the file's
+    // bytes as they are on disk.
+    job->original = identity_of_bytes(job->image.begin(), job->image.size);
     return true;
-}
-
-// Opens the journal of the file's changes in its directory. False when it cannot be opened:
-// the file is then left as it is.
-static bool begin_changes(image_job *job)
-{
-    std::string dir(job->path, job_dir_length(job));
-    if (journal_begin(dir.c_str()) == 0)
-        return true;
-    if (job->tmp_name) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "its journal could not be created; left unchanged");
-    } else {
-        job->outcome = job->reasons;
-        job_describe(job, "backup into bak failed; left unchanged");
-    }
-    return false;
-}
-
-// The rewrite and the split of one file, as one journalled change: a kill anywhere in it is
-// undone by the next run. False when nothing usable was written.
-static bool rewrite_and_split(image_job *job)
-{
-    if (!begin_changes(job))
-        return false;
-    bool rewritten = rewrite_image(job);
-    if (rewritten && job->entry != 0 && !job->split_done)
-        split_surplus(job);
-    journal_end();
-    return rewritten;
 }
 
 // For a file with at least one side: rewrite it when a reason asks for it, split off the
@@ -155,7 +125,7 @@ static bool rewrite_and_split(image_job *job)
 static void normalise_and_place(image_job *job)
 {
     if (job->reasons != 0) {
-        if (!rewrite_and_split(job))
+        if (!rewrite_image(job))
             return;
         if (job->entry == 0) {
             job->fate = fate_unidentified;

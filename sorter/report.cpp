@@ -3,6 +3,7 @@
 
 #include "catalogue.h"
 #include "journal.h"
+#include "recovery.h"
 #include "ui.h"
 #include "vfs.h"
 

@@ -1,11 +1,12 @@
 // Rewriting a file as its normalised image (fwNES header unless asked not to, whole sides,
-// zero padding): the original is backed up into bak first, or, for a "tmp" file, replaced
-// only once the new image is complete. A write that does not complete never leaves an
-// incomplete image in the original's place: the original is put back.
+// zero padding) and splitting off its surplus sides, as one journalled change: the original
+// is backed up into bak first, or, for a "tmp" file, replaced only once the new image and its
+// split-off sides are complete. A change that does not complete is undone: no incomplete
+// image is ever left in the original's place.
 #include "rewrite.h"
 
+#include "change.h"
 #include "disk_layout.h"
-#include "journal.h"
 #include "options.h"
 #include "side_writer.h"
 #include "split.h"
@@ -38,12 +39,12 @@ static void reasons_in_words(unsigned reasons, char *buf, std::size_t size)
     }
 }
 
-static bool write_fwnes_header(std::FILE *f, int sides)
+static bool write_fwnes_header(image_writer *w, int sides)
 {
     std::uint8_t header[fds::fwnes_header_size] = {};
     std::memcpy(header, fds::fwnes_magic, fds::fwnes_magic_size);
     header[fds::fwnes_side_count_offset] = static_cast<std::uint8_t>(sides);
-    return std::fwrite(header, 1, sizeof header, f) == sizeof header;
+    return write_bytes(w, header, sizeof header);
 }
 
 // The path with its file name's extension replaced by ".fds" (added when the name has none).
@@ -61,122 +62,28 @@ static bool make_new_path(image_job *job)
     return true;
 }
 
+// The name part of a path of the job's directory.
+static const char *name_in_dir(const image_job *job, const char *path)
+{
+    return path + job_dir_length(job);
+}
+
 // The header (unless the options ask for none) and the retained sides, or all counted sides
 // of an unidentified image. True when all of it was written.
-static bool write_normalised(image_job *job, std::FILE *f)
+static bool write_normalised(image_job *job, image_writer *w)
 {
     int sides = job->entry != 0 ? job->retained : job->sides;
-    bool header_ok = (job->options & opt_no_fwnes_header) != 0 || write_fwnes_header(f, sides);
+    bool header_ok = (job->options & opt_no_fwnes_header) != 0 || write_fwnes_header(w, sides);
     if (!header_ok)
         job->outcome |= outcome_header_write_failed;
     bool data_ok =
-        header_ok && write_sides(f, job, job->first_side, static_cast<std::size_t>(sides));
-    return finish_file(f) && data_ok;
+        header_ok && write_sides(w, job, job->first_side, static_cast<std::size_t>(sides));
+    return finish_file(w) && data_ok;
 }
 
-// Moves the original back from bak to its own path (non-"tmp" files only).
-static void put_original_back(image_job *job)
+// The normalised image is in place: said so, with why.
+static void tell_normalised(image_job *job)
 {
-    if (job->bak_path[0] == '\0')
-        job_describe(job, "original left in place");
-    else if (vfs->move_noreplace(job->bak_path, job->path) == 0)
-        job_describe(job, "original put back in place");
-    else
-        job_describe(job, "original left in %s", job->bak_path);
-}
-
-// The normalised image is written under a name beside the original that scans skip, and
-// made durable, before it is published: no one ever sees a part of it under its own name.
-// The hidden file of a failed attempt goes with the journal (journal_end).
-static std::FILE *create_hidden_image(image_job *job)
-{
-    std::snprintf(job->hidden_path, sizeof job->hidden_path, "%.*s%s",
-                  static_cast<int>(job_dir_length(job)), job->path, hidden_image_name);
-    if (journal_note(step_new, job->hidden_path) != 0)
-        return nullptr;
-    return vfs->create_new(job->hidden_path);
-}
-
-// Writes the normalised image into its hidden file. False (and the fwrite() message) when
-// not all of it was written.
-static bool write_hidden_image(image_job *job, std::FILE *f)
-{
-    if (write_normalised(job, f))
-        return true;
-    ui_message(false, "fwrite() error", "Vormlin");
-    job->outcome |= outcome_not_written;
-    return false;
-}
-
-// A "tmp" file rewritten over itself replaces the original in one step once the new image is
-// complete, so neither a full disk nor a kill can ever leave half an image.
-static bool rewrite_over_original(image_job *job)
-{
-    std::FILE *f = create_hidden_image(job);
-    if (f == nullptr) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created; left unchanged", job->new_path);
-        return false;
-    }
-    if (!write_hidden_image(job, f)) {
-        job_describe(job, "%s could not be written; left unchanged", job->new_path);
-        return false;
-    }
-    if (journal_note(step_replace, job->hidden_path, job->new_path) != 0 ||
-        vfs->replace_file(job->hidden_path, job->new_path) != 0) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be replaced; left unchanged", job->new_path);
-        return false;
-    }
-    return true;
-}
-
-// A new file at new_path; on failure the original is back in its place.
-static bool write_new_file(image_job *job)
-{
-    std::FILE *f = create_hidden_image(job);
-    if (f != nullptr && !write_hidden_image(job, f)) {
-        job_describe(job, "%s could not be written", job->new_path);
-        put_original_back(job);
-        return false;
-    }
-    if (f == nullptr || journal_note(step_publish, job->hidden_path, job->new_path) != 0 ||
-        vfs->move_noreplace(job->hidden_path, job->new_path) != 0) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created", job->new_path);
-        put_original_back(job);
-        return false;
-    }
-    return true;
-}
-
-static bool back_up(image_job *job)
-{
-    job->outcome = job->reasons;
-    if (move_to_subdir_landed(job->path, "bak", nullptr, move_numbered | move_journalled,
-                              job->bak_path, sizeof job->bak_path) == 0)
-        return true;
-    job->bak_path[0] = '\0';
-    job_describe(job, "backup into bak failed; left unchanged");
-    return false;
-}
-
-bool rewrite_image(image_job *job)
-{
-    if (!make_new_path(job) || (!job->tmp_name && !back_up(job)))
-        return false;
-    bool over_original = job->tmp_name && std::strcmp(job->new_path, job->path) == 0;
-    // Without a backup the split-off sides must be safe before the file is overwritten.
-    if (over_original && job->entry != 0 && !split_surplus(job)) {
-        job_describe(job, "left unchanged");
-        return false;
-    }
-    if (over_original) {
-        if (!rewrite_over_original(job))
-            return false;
-    } else if (!write_new_file(job)) {
-        return false;
-    }
     job->rewritten = true;
     char reasons[64];
     reasons_in_words(job->reasons, reasons, sizeof reasons);
@@ -184,5 +91,118 @@ bool rewrite_image(image_job *job)
         job_describe(job, "normalised for %s (original in %s)", reasons, job->bak_path);
     else
         job_describe(job, "normalised for %s as %s", reasons, job->new_path);
+}
+
+// Writes the normalised image into its hidden file, which scans pass over: no one ever sees
+// a part of it under its own name. False (and the fwrite() message) when not all of it was
+// written; with_id then holds nothing useful.
+static bool write_hidden_image(image_job *job, file_identity *written)
+{
+    image_writer w;
+    w.f = change_create(&job->change, change_image);
+    if (w.f == nullptr) {
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be created", job->new_path);
+        return false;
+    }
+    if (!write_normalised(job, &w)) {
+        ui_message(false, "fwrite() error", "Vormlin");
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be written", job->new_path);
+        return false;
+    }
+    *written = w.written;
+    return true;
+}
+
+// A "tmp" file rewritten over itself has no backup: its surplus sides are split off first,
+// and the finished image then replaces it in one step.
+static bool replace_original(image_job *job)
+{
+    file_identity written;
+    if ((job->entry != 0 && !split_surplus(job)) || !write_hidden_image(job, &written))
+        return false;
+    if (change_replace(&job->change, job->name, written) == 0) {
+        tell_normalised(job);
+        return true;
+    }
+    job->outcome |= outcome_not_written;
+    job_describe(job, "%s could not be replaced", job->new_path);
+    return false;
+}
+
+// The original into bak under its own name (numbered when taken), as the change's first step.
+static bool back_up(image_job *job)
+{
+    job->outcome = job->reasons;
+    char target[landed_buffer_size];
+    if (free_target_in_subdir(job->path, backup_dir_name, move_numbered, target, sizeof target) ==
+            0 &&
+        change_back_up(&job->change, job->name, std::strrchr(target, plat_sep) + 1,
+                       job->original) == 0) {
+        std::memcpy(job->bak_path, target, std::strlen(target) + 1);
+        return true;
+    }
+    job_describe(job, "backup into bak failed");
+    return false;
+}
+
+// Any other file: backed up (unless it is a "tmp" file), its normalised image published under
+// the new name, then its surplus sides split off. A failed split does not undo the rest: the
+// sides are still in the original in bak.
+static bool back_up_and_write(image_job *job)
+{
+    file_identity written;
+    if (!job->tmp_name && !back_up(job))
+        return false;
+    if (!write_hidden_image(job, &written))
+        return false;
+    if (change_publish(&job->change, change_image, name_in_dir(job, job->new_path), written) != 0) {
+        job->outcome |= outcome_not_written;
+        job_describe(job, "%s could not be created", job->new_path);
+        return false;
+    }
+    tell_normalised(job);
+    if (job->entry != 0)
+        split_surplus(job);
+    return true;
+}
+
+// Undoes what the failed change had made, as the next run would; what it left is told.
+static void undo(image_job *job)
+{
+    std::string failure;
+    bool undone = change_undo(&job->change, &failure);
+    if (!undone)
+        job_describe(job, "%s; its journal stays for the next run", failure.c_str());
+    else if (job->bak_path[0] != '\0')
+        job_describe(job, "original put back in place");
+    else
+        job_describe(job, "left unchanged");
+}
+
+// Starts the file's change; false, told, when its journal cannot be had.
+static bool begin(image_job *job)
+{
+    std::string dir(job->path, job_dir_length(job));
+    if (change_begin(&job->change, dir.c_str()) == 0)
+        return true;
+    job->outcome = job->tmp_name ? job->outcome | outcome_not_written : job->reasons;
+    job_describe(job, "%s: %s; left unchanged",
+                 job->tmp_name ? "not rewritten" : "backup into bak failed",
+                 job->change.problem.c_str());
+    return false;
+}
+
+bool rewrite_image(image_job *job)
+{
+    if (!make_new_path(job) || !begin(job))
+        return false;
+    bool in_place = job->tmp_name && std::strcmp(job->new_path, job->path) == 0;
+    if (!(in_place ? replace_original(job) : back_up_and_write(job))) {
+        undo(job);
+        return false;
+    }
+    change_commit(&job->change);
     return true;
 }

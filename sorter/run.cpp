@@ -4,9 +4,9 @@
 
 #include "catalogue.h"
 #include "crc.h"
-#include "journal.h"
 #include "options.h"
 #include "process.h"
+#include "recovery.h"
 #include "report.h"
 #include "resource.h"
 #include "ui.h"
@@ -87,26 +87,34 @@ static void unlock_run(run_locks *locks)
     *locks = run_locks{};
 }
 
-static void refuse_busy(const char *dir)
+// Takes the lock of one directory; false, with the message, when it cannot be had. A run
+// never goes on unlocked: another one could share its hidden files and temporary images.
+static bool lock_one(const char *dir, const char *shown, plat_lock **lock)
 {
-    std::string text = std::string("Another sort is running in ") + dir + ".";
+    std::string why;
+    plat_lock_result r = vfs->lock_dir(dir, lock, &why);
+    if (r == lock_taken)
+        return true;
+    std::string text = r == lock_busy
+                           ? std::string("Another sort is running in ") + shown + "."
+                           : std::string("Cannot lock ") + shown + " against another sort (" + why +
+                                 "), so nothing was sorted.";
     ui_message(true, text.c_str(), "VORMLIN");
+    return false;
 }
 
-// False, with the message, when another run holds either directory.
+// False, with the message, when either directory cannot be locked.
 static bool lock_run(const char *dir, const char *field, run_locks *locks)
 {
-    if (plat_lock_dir(dir, &locks->scanned) == lock_busy) {
-        refuse_busy(field[0] != '\0' ? field : dir);
+    if (!lock_one(dir, field[0] != '\0' ? field : dir, &locks->scanned))
         return false;
-    }
-    if (!plat_same_dir(dir, ".") && plat_lock_dir(".", &locks->current) == lock_busy) {
-        char cwd[4096];
-        refuse_busy(plat_current_dir(cwd, sizeof cwd) == 0 ? cwd : ".");
-        unlock_run(locks);
-        return false;
-    }
-    return true;
+    if (plat_same_dir(dir, "."))
+        return true;
+    char cwd[4096];
+    if (lock_one(".", plat_current_dir(cwd, sizeof cwd) == 0 ? cwd : ".", &locks->current))
+        return true;
+    unlock_run(locks);
+    return false;
 }
 
 int run()
@@ -128,9 +136,9 @@ int run()
     ui_set_version_label(label);
     run_locks locks;
     if (!lock_run(dir, field, &locks))
-        return run_busy;
-    journal_recover(dir);
-    if ((options & opt_scan) != 0) {
+        return run_locked_out;
+    recovery_result recovered = recover_interrupted(dir);
+    if ((options & opt_scan) != 0 && recovered != recovery_dir_pending) {
         char pattern[sizeof fds_pattern];
         walk_directory(dir, process_image, fds_pattern, options);
         fam_pattern(pattern);
@@ -139,5 +147,7 @@ int run()
     int reported = write_missing_report(report_write);
     unlock_run(&locks);
     ui_message(true, "Done!", "VORMLIN");
+    if (recovered != recovery_clean)
+        return run_left_pending;
     return reported == 0 ? run_done : run_report_failed;
 }

@@ -8,25 +8,37 @@
 
 static constexpr std::size_t zero_chunk = 4096;
 
-bool write_sides(std::FILE *f, const image_job *job, std::size_t from, std::size_t count)
+bool write_bytes(image_writer *w, const std::uint8_t *bytes, std::size_t size)
+{
+    if (size == 0)
+        return true;
+    if (std::fwrite(bytes, 1, size, w->f) != size)
+        return false;
+    identity_add(&w->written, bytes, size);
+    return true;
+}
+
+bool write_sides(image_writer *w, const image_job *job, std::size_t from, std::size_t count)
 {
     static const std::uint8_t zeros[zero_chunk] = {};
     std::size_t want = count * fds::side_size;
     std::size_t have = job->image.size > from ? job->image.size - from : 0;
     std::size_t piece = have < want ? have : want;
-    if (piece > 0 && std::fwrite(job->image.begin() + from, 1, piece, f) != piece)
+    if (!write_bytes(w, job->image.begin() + from, piece))
         return false;
     for (std::size_t left = want - piece; left > 0;) {
         std::size_t n = left < zero_chunk ? left : zero_chunk;
-        if (std::fwrite(zeros, 1, n, f) != n)
+        if (!write_bytes(w, zeros, n))
             return false;
         left -= n;
     }
     return true;
 }
 
-bool finish_file(std::FILE *f)
+bool finish_file(image_writer *w)
 {
-    bool ok = std::ferror(f) == 0 && vfs->sync_file(f) == 0;
-    return std::fclose(f) == 0 && ok;
+    bool ok = std::ferror(w->f) == 0 && vfs->sync_file(w->f) == 0;
+    bool closed = std::fclose(w->f) == 0;
+    w->f = nullptr;
+    return closed && ok;
 }

@@ -1,13 +1,13 @@
-// Splitting off surplus sides into temporary images "tmp%04u.fds" in the current directory.
+// Splitting off surplus sides into temporary images "tmp%04u.fds" in the current directory:
+// written under a hidden name and published under the free name once complete.
 #include "split.h"
 
 #include "disk_layout.h"
-#include "journal.h"
 #include "side_writer.h"
 #include "ui.h"
 #include "vfs.h"
 
-#include <cstring>
+#include <cstdio>
 
 int temp_counter = 0;
 
@@ -19,59 +19,49 @@ static void temp_name(char *buf, std::size_t size, int n)
     std::snprintf(buf, size, "tmp%04u.fds", static_cast<unsigned>(n));
 }
 
-// Any entry of the name counts as taken, so that no existing file is ever written over. The
-// image is written under a hidden name and published under the free name once complete.
-std::FILE *open_temp_image(char *name_out)
+// Any entry of the name counts as taken, so that no existing file is ever written over.
+bool choose_temp_name(char *name, std::size_t size)
 {
     int n = temp_counter;
     if (n > temp_wrap_above || n < 0)
         n = 1;
     temp_counter = n + 1;
-    char name[32];
-    temp_name(name, sizeof name, n);
+    temp_name(name, size, n);
     while (vfs->entry_exists(name)) {
         n = temp_counter;
         temp_counter = n + 1;
         if (temp_counter > temp_number_max)
-            return nullptr;
-        temp_name(name, sizeof name, n);
+            return false;
+        temp_name(name, size, n);
     }
-    if (journal_note(step_new, hidden_split_name) != 0)
-        return nullptr;
-    std::FILE *f = vfs->create_new(hidden_split_name);
-    if (f != nullptr && name_out != nullptr)
-        std::memcpy(name_out, name, std::strlen(name) + 1);
-    return f;
+    return true;
 }
 
-int publish_temp_image(std::FILE *f, const char *name)
+// Writes the surplus sides into the temporary image and publishes it under name.
+static bool write_temp_image(image_job *job, image_writer *w, const char *name, int surplus)
 {
-    if (!finish_file(f))
-        return -1;
-    if (journal_note(step_publish, hidden_split_name, name) != 0)
-        return -1;
-    return vfs->move_noreplace(hidden_split_name, name);
+    std::size_t from = job->first_side + static_cast<std::size_t>(job->retained) * fds::side_size;
+    bool written = write_sides(w, job, from, static_cast<std::size_t>(surplus));
+    return finish_file(w) && written &&
+           change_publish(&job->change, change_split, name, w->written) == 0;
 }
 
 bool split_surplus(image_job *job)
 {
-    job->split_done = true;
     int surplus = job->sides - job->retained;
     if (surplus <= 0)
         return true;
     job->outcome |= outcome_split;
     char name[32];
-    std::FILE *f = open_temp_image(name);
-    if (f == nullptr) {
+    image_writer w;
+    if (choose_temp_name(name, sizeof name))
+        w.f = change_create(&job->change, change_split);
+    if (w.f == nullptr) {
         ui_message(false, "Cannot open temp file", "Vormlin");
         job_describe(job, "no temporary image for %d surplus side(s)", surplus);
         return false;
     }
-    std::size_t from = job->first_side + static_cast<std::size_t>(job->retained) * fds::side_size;
-    bool data_ok = write_sides(f, job, from, static_cast<std::size_t>(surplus));
-    if (!data_ok || publish_temp_image(f, name) != 0) {
-        if (!data_ok)
-            std::fclose(f);
+    if (!write_temp_image(job, &w, name, surplus)) {
         ui_message(false, "fwrite() error", "Vormlin");
         job_describe(job, "%d surplus side(s) could not be written to %s", surplus, name);
         return false;

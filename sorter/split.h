@@ -4,20 +4,15 @@
 
 #include "job.h"
 
-#include <cstdio>
+#include <cstddef>
 
-// Writes the sides behind the retained ones into a temporary image. False when surplus sides
-// exist and could not all be written there.
+// Writes the sides behind the retained ones into a temporary image, as a step of the job's
+// change. True when there were none or all were written there.
 bool split_surplus(image_job *job);
 
-// Picks the next free "tmp%04u.fds" of the current directory and opens a hidden file to
-// write its image into (journalled), or nullptr. The name is stored into name_out (room for
-// 32 characters) when given.
-std::FILE *open_temp_image(char *name_out = nullptr);
-
-// Closes f durably and publishes its image under name. 0 on success; otherwise nothing
-// appears under name (the hidden file goes with the journal).
-int publish_temp_image(std::FILE *f, const char *name);
+// Picks the next free "tmp%04u.fds" of the current directory into name (room for 32
+// characters). False when none is free.
+bool choose_temp_name(char *name, std::size_t size);
 
 // The temporary-name counter; lives as long as the process.
 extern int temp_counter;

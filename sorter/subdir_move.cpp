@@ -1,7 +1,6 @@
 // Moving files into the outcome subdirectories beside them, never over an existing file.
 #include "subdir_move.h"
 
-#include "journal.h"
 #include "vfs.h"
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 static constexpr std::size_t path_limit = 260;  // a file path: 259 characters at most
 static constexpr std::size_t target_size = 256; // a target path: 255 characters at most
+static constexpr int numbered_attempts = 10;    // the digits 0 .. 9
 
 // The file-name part of a path: everything behind its last separator.
 static const char *file_part(const char *path)
@@ -33,14 +33,6 @@ static bool append(char *buf, std::size_t size, const char *text, std::size_t le
 static bool append(char *buf, std::size_t size, const char *text)
 {
     return append(buf, size, text, std::strlen(text));
-}
-
-// A new name must stay inside the subdirectory: one path component, not "." or "..".
-static bool is_single_name(const char *name)
-{
-    return name[0] != '\0' && std::strchr(name, '/') == nullptr &&
-           std::strchr(name, plat_sep) == nullptr && std::strcmp(name, ".") != 0 &&
-           std::strcmp(name, "..") != 0;
 }
 
 static bool same_ignoring_case(const char *a, const char *b)
@@ -98,43 +90,65 @@ static bool ensure_directory_of(char *target)
     return ok;
 }
 
-// One attempt; a journalled one is recorded before it is made.
-static int try_move(const char *path, const char *target, unsigned flags)
+// The target of a move of path into subdir under new_name (or its own name) before any
+// numbering, with subdir made when missing. False when there is none.
+static bool first_target(const char *path, const char *subdir, const char *new_name, unsigned flags,
+                         char (&target)[target_size])
 {
-    if ((flags & move_journalled) != 0 && journal_note(step_move, path, target) != 0)
-        return move_failed;
-    return vfs->move_noreplace(path, target) == 0 ? 0 : move_failed;
+    if (path == nullptr || std::strlen(path) >= path_limit)
+        return false;
+    // A new name must stay inside the subdirectory: one plain name.
+    const char *name = new_name != nullptr ? new_name : file_part(path);
+    if (!plat_is_plain_name(name))
+        return false;
+    if (!start_target(path, subdir, target, sizeof target) || !append(target, sizeof target, name))
+        return false;
+    if ((flags & move_keep_ext) != 0 && !keep_source_extension(path, target))
+        return false;
+    return subdir == nullptr || ensure_directory_of(target);
 }
 
-// Tries the target with its last character replaced by 0 .. 9.
-static int move_to_numbered_name(const char *path, char *target, unsigned flags)
+// The numbered retry: the target's last character replaced by the attempt's digit.
+static void number_target(char *target, int attempt)
 {
-    std::size_t last = std::strlen(target) - 1;
-    for (char digit = '0'; digit <= '9'; digit++) {
-        target[last] = digit;
-        if (try_move(path, target, flags) == 0)
+    target[std::strlen(target) - 1] = static_cast<char>('0' + attempt);
+}
+
+static int move_to_numbered_name(const char *path, char *target)
+{
+    for (int attempt = 0; attempt < numbered_attempts; attempt++) {
+        number_target(target, attempt);
+        if (vfs->move_noreplace(path, target) == 0)
             return 0;
     }
     return move_failed;
 }
 
+int free_target_in_subdir(const char *path, const char *subdir, unsigned flags, char *target,
+                          std::size_t size)
+{
+    char t[target_size];
+    if (!first_target(path, subdir, nullptr, flags, t))
+        return move_failed;
+    for (int attempt = 0; vfs->entry_exists(t); attempt++) {
+        if ((flags & move_numbered) == 0 || attempt >= numbered_attempts)
+            return move_failed;
+        number_target(t, attempt);
+    }
+    if (std::strlen(t) >= size)
+        return move_failed;
+    std::memcpy(target, t, std::strlen(t) + 1);
+    return 0;
+}
+
 int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name,
                           unsigned flags, char *landed, std::size_t landed_size)
 {
-    if (path == nullptr || std::strlen(path) >= path_limit)
-        return move_failed;
-    const char *name = new_name != nullptr ? new_name : file_part(path);
-    if (!is_single_name(name))
-        return move_failed;
     char target[target_size];
-    if (!start_target(path, subdir, target, sizeof target) || !append(target, sizeof target, name))
+    if (!first_target(path, subdir, new_name, flags, target))
         return move_failed;
-    if ((flags & move_keep_ext) != 0 && !keep_source_extension(path, target))
-        return move_failed;
-    if (subdir != nullptr && !ensure_directory_of(target))
-        return move_failed;
-    if (try_move(path, target, flags) != 0 &&
-        ((flags & move_numbered) == 0 || move_to_numbered_name(path, target, flags) != 0))
+    if (vfs->move_noreplace(path, target) != 0 &&
+        ((flags & move_numbered) == 0 || move_to_numbered_name(path, target) != 0))
         return move_failed;
     if (landed != nullptr && landed_size > 0) {
         std::size_t n = std::min(std::strlen(target), landed_size - 1);

@@ -39,3 +39,7 @@ struct file_report {
 
 // One processed file: what happened to it. Front ends may ignore it.
 void ui_file_done(const file_report *report);
+
+// A line about the run beyond any one file, such as a step of an interrupted sort that
+// recovery undid. Front ends may ignore it.
+void ui_note(const char *text);

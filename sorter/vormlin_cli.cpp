@@ -122,6 +122,12 @@ void ui_file_done(const file_report *report)
         print_line(std::string(report->path) + ": " + report->what);
 }
 
+void ui_note(const char *text)
+{
+    if (verbose || dry_run)
+        print_line(text);
+}
+
 static void print_summary(double seconds)
 {
     const unsigned *f = tally.fates;
@@ -149,7 +155,7 @@ static void print_planned_report()
 
 // Exit statuses beyond 0, 1 (no catalogue) and 2 (usage).
 static constexpr int exit_failed = 3;
-static constexpr int exit_busy = 4;
+static constexpr int exit_busy = 4; // or a directory that cannot be locked
 
 static int exit_status_of(int result)
 {
@@ -158,7 +164,7 @@ static int exit_status_of(int result)
         return tally.fates[fate_failed] > 0 ? exit_failed : 0;
     case run_no_catalogue:
         return 1;
-    case run_busy:
+    case run_locked_out:
         return exit_busy;
     default:
         return exit_failed;
@@ -174,7 +180,7 @@ static int run_once(const std::string &dir)
     int result = run();
     int status = exit_status_of(result);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (dry_run && (result == run_done || result == run_report_failed))
+    if (dry_run && result != run_no_catalogue && result != run_locked_out)
         print_planned_report();
     if (verbose)
         print_summary(elapsed.count());

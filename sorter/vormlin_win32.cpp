@@ -159,6 +159,10 @@ void ui_file_done(const file_report *)
 {
 }
 
+void ui_note(const char *)
+{
+}
+
 int WINAPI WinMain(HINSTANCE this_instance, HINSTANCE, LPSTR, int)
 {
     plat_init();

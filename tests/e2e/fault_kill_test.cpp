@@ -194,7 +194,7 @@ std::string check_kill_point(const std::string &strace, const std::string &dir, 
     std::string out = tree_difference(want, got);
     add_leftovers(got, &out);
     if (rerun.status != 0)
-        add_note(&out, "rerun status", std::to_string(rerun.status));
+        add_note(&out, "rerun status", std::to_string(rerun.status) + ": " + rerun.err);
     return out;
 }
 

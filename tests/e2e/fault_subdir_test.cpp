@@ -90,7 +90,8 @@ TEST_F(FaultTest, AScannedDirectoryWithoutWriteRightsLeavesEveryFileInPlace)
     EXPECT_EQ("VORMLIN: Done!\n", r.err);
     EXPECT_EQ(input, snapshot_tree(games));
     for (const char *told : {"games/as-is.fds: identified as Solo.fds; could not be moved",
-                             "games/headerless.fds: backup into bak failed; left unchanged",
+                             "games/headerless.fds: backup into bak failed: "
+                             "games/.vormlin-journal could not be created; left unchanged",
                              "games/junk.fds: no disk side; could not be moved into bad",
                              "games/side2.fds: part of Pair (2o2).fds; could not be moved"})
         EXPECT_NE(std::string::npos, r.out.find(told)) << told << "\n" << r.out;

@@ -46,3 +46,8 @@ void ui_file_done(const file_report *report)
                              report->what ? report->what : "", report->fate, report->rewritten,
                              report->split});
 }
+
+void ui_note(const char *text)
+{
+    ui_stub.notes.push_back(text != nullptr ? text : "");
+}
