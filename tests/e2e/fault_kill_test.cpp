@@ -5,7 +5,7 @@
 // The kill points come from strace: each call that changes the file system or publishes data
 // is in turn the one at which the sorter gets SIGKILL, before the call takes effect.
 // FDS_KILL_STRIDE=k takes every k-th kill point and 1/k of the race trials (the sanitizer
-// stage sets it).
+// stage sets it); FDS_RECOVERY_KILLS sets how many kills land in each recovery.
 #include "fault_fixture.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +34,18 @@ const char *const traced_calls[] = {"openat",   "open",      "creat",   "write",
 
 constexpr int killed_status = 128 + SIGKILL;
 constexpr int refused_status = 4;
+
+// How many kills the recovery sweep spreads over each recovery (FDS_RECOVERY_KILLS: a number,
+// or "all").
+constexpr std::size_t all_points = 1000000;
+std::size_t recovery_kills()
+{
+    const char *text = std::getenv("FDS_RECOVERY_KILLS");
+    if (text != nullptr && std::string(text) == "all")
+        return all_points;
+    int k = text != nullptr ? std::atoi(text) : 0;
+    return k > 0 ? static_cast<std::size_t>(k) : 6;
+}
 
 int kill_stride()
 {
@@ -176,19 +188,34 @@ std::map<std::string, int> count_calls(const std::string &strace, const std::str
     return counts;
 }
 
-// What went wrong at one kill point, or "" when the rerun gave the reference tree.
-std::string check_kill_point(const std::string &strace, const std::string &dir, const collection &c,
-                             const std::string &call, int n, const tree_state &want)
+// One point of a run: the n-th call of its kind (strace counts each kind apart).
+struct kill_point {
+    std::string call;
+    int n;
+};
+
+std::string point_name(const kill_point &p)
+{
+    return p.call + "#" + std::to_string(p.n);
+}
+
+// Runs the sorter over dir and kills it just as it makes the call of point; its exit status.
+int run_killed_at(const std::string &strace, const std::string &dir,
+                  const std::vector<std::string> &args, const kill_point &point)
 {
     // strace injects only into calls it traces, and counts them per call (when=n).
     std::vector<std::string> argv = strace_argv(strace, "/dev/null");
-    argv.insert(argv.end(), {"-e", "trace=" + call, "-e",
-                             "inject=" + call + ":signal=KILL:when=" + std::to_string(n)});
-    for (const std::string &a : vormlin_argv(c.args))
+    argv.insert(argv.end(),
+                {"-e", "trace=" + point.call, "-e",
+                 "inject=" + point.call + ":signal=KILL:when=" + std::to_string(point.n)});
+    for (const std::string &a : vormlin_argv(args))
         argv.push_back(a);
-    run_result killed = run_program(argv, dir);
-    if (killed.status != killed_status)
-        return "not killed (status " + std::to_string(killed.status) + ")";
+    return run_program(argv, dir).status;
+}
+
+// Runs the sorter once more over dir: what differs from the reference tree, or "".
+std::string finish_and_compare(const std::string &dir, const collection &c, const tree_state &want)
+{
     run_result rerun = vormlin(c.args, dir);
     tree_state got = state_of(dir, true);
     std::string out = tree_difference(want, got);
@@ -196,6 +223,88 @@ std::string check_kill_point(const std::string &strace, const std::string &dir, 
     if (rerun.status != 0)
         add_note(&out, "rerun status", std::to_string(rerun.status) + ": " + rerun.err);
     return out;
+}
+
+// What went wrong at one kill point, or "" when the rerun gave the reference tree.
+std::string check_kill_point(const std::string &strace, const std::string &dir, const collection &c,
+                             const kill_point &point, const tree_state &want)
+{
+    int status = run_killed_at(strace, dir, c.args, point);
+    if (status != killed_status)
+        return "not killed (status " + std::to_string(status) + ")";
+    return finish_and_compare(dir, c, want);
+}
+
+// Every stride-th point of a run that makes the counted calls, counting on from *point.
+std::vector<kill_point> every_stride_th(const std::map<std::string, int> &counts, int stride,
+                                        int *point)
+{
+    std::vector<kill_point> points;
+    for (const auto &[call, count] : counts) {
+        for (int n = 1; n <= count; n++) {
+            if ((*point)++ % stride == 0)
+                points.push_back({call, n});
+        }
+    }
+    return points;
+}
+
+bool holds_a_journal(const std::string &dir)
+{
+    for (const std::string &p : list_tree(dir)) {
+        if (p == ".vormlin-journal" || p.ends_with("/.vormlin-journal"))
+            return true;
+    }
+    return false;
+}
+
+// The calls, in order, that a run over dir makes in its recovery: after it has taken its
+// locks and before it first lists a directory. The run is made for real; dir is spent.
+std::vector<kill_point> recovery_calls(const std::string &strace, const std::string &dir,
+                                       const std::vector<std::string> &args, const std::string &log)
+{
+    std::string set = "trace=";
+    for (const char *call : traced_calls)
+        set += std::string(set.back() == '=' ? "?" : ",?") + call;
+    std::vector<std::string> argv = strace_argv(strace, log);
+    argv.insert(argv.end(), {"-e", set});
+    for (const std::string &a : vormlin_argv(args))
+        argv.push_back(a);
+    std::vector<kill_point> calls;
+    if (run_program(argv, dir).status != 0)
+        return calls;
+    std::map<std::string, int> seen;
+    std::vector<std::string> texts;
+    std::size_t locked = 0;
+    std::istringstream lines(read_file_text(log));
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t paren = line.find('(');
+        if (paren == std::string::npos || paren == 0 || std::isalpha(line[0]) == 0)
+            continue;
+        std::string call = line.substr(0, paren);
+        calls.push_back({call, ++seen[call]});
+        texts.push_back(line);
+        if (call == "flock")
+            locked = calls.size();
+    }
+    std::size_t listed = locked;
+    while (listed < calls.size() && !(calls[listed].call == "openat" &&
+                                      texts[listed].find("O_DIRECTORY") != std::string::npos))
+        listed++;
+    return std::vector<kill_point>(calls.begin() + static_cast<std::ptrdiff_t>(locked),
+                                   calls.begin() + static_cast<std::ptrdiff_t>(listed));
+}
+
+// Up to count points spread over calls, the last one always among them.
+std::vector<kill_point> spread(const std::vector<kill_point> &calls, std::size_t count)
+{
+    std::vector<kill_point> picked;
+    for (std::size_t i = 1; i <= count && !calls.empty(); i++) {
+        std::size_t at = calls.size() * i / count;
+        if (at > 0 && (picked.empty() || point_name(picked.back()) != point_name(calls[at - 1])))
+            picked.push_back(calls[at - 1]);
+    }
+    return picked;
 }
 
 TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
@@ -216,20 +325,15 @@ TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
         ASSERT_FALSE(counts.empty()) << "the traced run failed";
         int points = 0, failed = 0;
         std::string detail, calls;
-        for (const auto &[call, count] : counts) {
+        for (const auto &[call, count] : counts)
             calls += " " + call + " " + std::to_string(count);
-            for (int n = 1; n <= count; n++) {
-                if (point++ % stride != 0)
-                    continue;
-                points++;
-                std::string dir = fresh_copy(c, "trial");
-                ASSERT_FALSE(dir.empty());
-                std::string problem = check_kill_point(strace, dir, c, call, n, want);
-                if (problem.empty())
-                    continue;
-                if (failed++ < 12)
-                    detail += "\n  " + call + "#" + std::to_string(n) + ": " + problem;
-            }
+        for (const kill_point &p : every_stride_th(counts, stride, &point)) {
+            points++;
+            std::string dir = fresh_copy(c, "trial");
+            ASSERT_FALSE(dir.empty());
+            std::string problem = check_kill_point(strace, dir, c, p, want);
+            if (!problem.empty() && failed++ < 12)
+                detail += "\n  " + point_name(p) + ": " + problem;
         }
         std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::printf("[ kill     ] %s: %d kill points, %d failed, %.1f s (calls:%s)\n", c.label,
@@ -238,6 +342,107 @@ TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
                              << " kill points differ from one run:" << detail
                              << (failed > 12 ? "\n  ..." : "");
     }
+}
+
+TEST_F(KillTest, KillsDuringRecoveryAnyNumberOfTimesThenOneRunEndAsOneUninterruptedRun)
+{
+    std::string strace = usable_strace();
+    if (strace.empty())
+        GTEST_SKIP() << "strace is missing or may not trace here";
+    // Every third first kill (times the stride) that leaves a journal; in the recovery that
+    // follows, kills spread over its calls, its last among them. Each is made twice in a row,
+    // then one run ends it. FDS_RECOVERY_KILLS=all kills at every first point and every call
+    // of each recovery (some minutes).
+    std::size_t recovery_points = recovery_kills();
+    int stride = (recovery_points == all_points ? 1 : 3) * kill_stride(), point = 0, trials_run = 0,
+        failed = 0;
+    std::string detail;
+    for (const collection &c : collections()) {
+        SCOPED_TRACE(c.label);
+        auto start = std::chrono::steady_clock::now();
+        std::string ref = fresh_copy(c, "reference");
+        ASSERT_EQ(0, vormlin(c.args, ref).status);
+        tree_state want = state_of(ref, true);
+        std::map<std::string, int> counts =
+            count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
+        ASSERT_FALSE(counts.empty()) << "the traced run failed";
+        int journals = 0, collection_trials = 0;
+        for (const kill_point &first : every_stride_th(counts, stride, &point)) {
+            std::string killed = fresh_copy(c, "killed");
+            ASSERT_EQ(killed_status, run_killed_at(strace, killed, c.args, first));
+            if (!holds_a_journal(killed))
+                continue;
+            journals++;
+            std::string traced = trials + "/traced";
+            remove_tree(traced);
+            ASSERT_TRUE(copy_tree(killed, traced));
+            std::vector<kill_point> recovery =
+                recovery_calls(strace, traced, c.args, trials + "/log");
+            EXPECT_FALSE(recovery.empty()) << point_name(first) << ": no recovery seen";
+            for (const kill_point &second : spread(recovery, recovery_points)) {
+                std::string dir = trials + "/twice";
+                remove_tree(dir);
+                ASSERT_TRUE(copy_tree(killed, dir));
+                trials_run++;
+                collection_trials++;
+                int status = run_killed_at(strace, dir, c.args, second);
+                std::string problem = status != killed_status ? "recovery not killed" : "";
+                run_killed_at(strace, dir, c.args, second); // again, if it gets that far
+                if (problem.empty())
+                    problem = finish_and_compare(dir, c, want);
+                if (!problem.empty() && failed++ < 12)
+                    detail +=
+                        "\n  " + point_name(first) + " then " + point_name(second) + ": " + problem;
+            }
+        }
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("[ kill     ] %s: %d first kills left a journal, %d kills in recovery, "
+                    "%.1f s\n",
+                    c.label, journals, collection_trials, took.count());
+    }
+    EXPECT_GT(trials_run, 0);
+    EXPECT_EQ(0, failed) << failed << " of " << trials_run
+                         << " double kills differ from one run:" << detail
+                         << (failed > 12 ? "\n  ..." : "");
+}
+
+TEST_F(KillTest, AKilledFolderCopiedElsewhereRecoversOnlyItsOwnCopy)
+{
+    std::string strace = usable_strace();
+    if (strace.empty())
+        GTEST_SKIP() << "strace is missing or may not trace here";
+    const collection c = collections()[1]; // games/, sorted from the directory above it
+    collection both = c;
+    for (const auto &[path, data] : c.files) {
+        if (path.starts_with("games/"))
+            both.files["games-copy/" + path.substr(6)] = data;
+    }
+    // The reference: the copy sorted, then the original, each uninterrupted.
+    std::string ref = fresh_copy(both, "reference");
+    ASSERT_EQ(0, vormlin({"games-copy"}, ref).status);
+    ASSERT_EQ(0, vormlin({"games"}, ref).status);
+    tree_state want = state_of(ref, true);
+    std::map<std::string, int> counts =
+        count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
+    int copies = 0;
+    for (int n = 1; n <= counts["renameat2"]; n++) {
+        SCOPED_TRACE("renameat2#" + std::to_string(n));
+        std::string dir = fresh_copy(c, "trial");
+        ASSERT_EQ(killed_status, run_killed_at(strace, dir, c.args, {"renameat2", n}));
+        if (!file_exists(dir + "/games/.vormlin-journal"))
+            continue;
+        copies++;
+        ASSERT_TRUE(copy_tree(dir + "/games", dir + "/games-copy"));
+        tree_state original = state_of(dir + "/games");
+        EXPECT_EQ(0, vormlin({"games-copy"}, dir).status);
+        EXPECT_EQ("", tree_difference(original, state_of(dir + "/games")));
+        EXPECT_EQ(0, vormlin({"games"}, dir).status);
+        tree_state got = state_of(dir, true);
+        std::string problem = tree_difference(want, got);
+        add_leftovers(got, &problem);
+        EXPECT_EQ("", problem);
+    }
+    EXPECT_GT(copies, 0);
 }
 
 TEST_F(KillTest, TwoSortsAtOnceEndAsOneSort)
