@@ -18,7 +18,11 @@ std::FILE *open_journal(const std::string &dir, journal_role role, const std::st
     std::FILE *f = vfs->create_new(path.c_str());
     if (f == nullptr) {
         std::string kind = obstacle_kind(path.c_str());
-        *problem = path + (kind.empty() ? " could not be created" : " is " + kind);
+        if (!kind.empty())
+            kind = "is " + kind;
+        else
+            kind = vfs->entry_exists(path.c_str()) ? "is in the way" : "could not be created";
+        *problem = path + " " + kind;
         return nullptr;
     }
     std::string header = journal_header(role, id);

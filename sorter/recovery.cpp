@@ -26,7 +26,8 @@ struct found_journal {
     std::string dir; // "" or ending in the separator
     std::string path;
     bool readable = false;
-    bool told = true; // undone steps are told as recovery (not as a file's own undoing)
+    bool scanned = true; // in the directory the run sorts (else in the current one only)
+    bool told = true;    // undone steps are told as recovery (not as a file's own undoing)
     journal_text text;
 };
 
@@ -189,9 +190,18 @@ bool finish(found_journal *image, found_journal *temps, std::string *failure)
 void report_failure(const found_journal &j, const std::string &failure)
 {
     std::string text = "An interrupted sort in " + shown_dir(j.dir) +
-                       " could not be undone: " + failure + ". Its journal " + j.path +
-                       " stays, and the next sort tries again.";
+                       " could not be undone: " + failure + ". Its journal " + shown_dir(j.dir) +
+                       journal_file_name + " stays, and the next sort tries again.";
     ui_message(true, text.c_str(), "VORMLIN");
+}
+
+// What cannot be done while the journal's name is taken: rewrites in the scanned directory,
+// temporary images in the current one.
+std::string what_waits(const found_journal &j)
+{
+    if (!j.scanned)
+        return "no temporary image can be made there";
+    return "files of " + shown_dir(j.dir) + " that need a rewrite are left unchanged";
 }
 
 // Moves a refused journal to the first free visible name; that name, or "".
@@ -212,20 +222,21 @@ std::string set_aside(const found_journal &j)
 void refuse(const found_journal &j, const std::string &why)
 {
     std::string aside = set_aside(j);
-    std::string text =
-        j.path + " is not a journal this sorter wrote: " + why + ". Nothing in it was undone; ";
-    text += aside.empty() ? "it could not be set aside, so files of " + shown_dir(j.dir) +
-                                " that need a rewrite are left unchanged until it is gone."
-                          : "it is set aside as " + aside + ".";
+    std::string text = shown_dir(j.dir) + journal_file_name +
+                       " is not a journal this sorter wrote: " + why +
+                       ". Nothing in it was undone; ";
+    text += aside.empty()
+                ? "it could not be set aside, so " + what_waits(j) + " until it is gone."
+                : "it is set aside as " + shown_dir(j.dir) + aside.substr(j.dir.size()) + ".";
     ui_message(true, text.c_str(), "VORMLIN");
     ui_note(("journal refused: " + j.path + ": " + why).c_str());
 }
 
 void report_obstacle(const found_journal &j, const std::string &kind)
 {
-    std::string text =
-        j.path + " is " + kind + ", not a journal of this sorter: it is left alone, and files of " +
-        shown_dir(j.dir) + " that need a rewrite are left unchanged until it is gone.";
+    std::string text = shown_dir(j.dir) + journal_file_name + " is " + kind +
+                       ", not a journal of this sorter: it is left alone, and " + what_waits(j) +
+                       " until it is gone.";
     ui_message(true, text.c_str(), "VORMLIN");
 }
 
@@ -244,10 +255,11 @@ bool read_at_most(const std::string &path, std::size_t limit, std::string *out)
 
 // What stands at dir's journal name. Only a plain file is read, and no more of it than a
 // journal can hold; one that is not a journal of ours is set aside.
-found_journal look_at(const std::string &dir)
+found_journal look_at(const std::string &dir, bool scanned)
 {
     found_journal j;
     j.dir = dir;
+    j.scanned = scanned;
     j.path = dir + journal_file_name;
     if (!vfs->entry_exists(j.path.c_str()))
         return j;
@@ -284,6 +296,29 @@ bool finish_alone(found_journal *j, std::string *failure)
     return finish(j, nullptr, failure);
 }
 
+// Finishes the journals found in the run's two directories: the two of one change together,
+// any other alone. The result says where a change could not be undone.
+recovery_result finish_found(found_journal *here, found_journal *current)
+{
+    std::string failure;
+    if (belong_together(*here, *current) || belong_together(*current, *here)) {
+        bool image_here = here->text.role == role_image;
+        if (finish(image_here ? here : current, image_here ? current : here, &failure))
+            return recovery_clean;
+        report_failure(*here, failure);
+        return recovery_dir_pending;
+    }
+    bool here_done = finish_alone(here, &failure);
+    if (!here_done)
+        report_failure(*here, failure);
+    bool current_done = finish_alone(current, &failure);
+    if (!current_done)
+        report_failure(*current, failure);
+    if (!here_done)
+        return recovery_dir_pending;
+    return current_done ? recovery_clean : recovery_elsewhere;
+}
+
 } // namespace
 
 std::string obstacle_kind(const char *path)
@@ -306,34 +341,19 @@ void remove_leftover(const char *path)
 recovery_result recover_interrupted(const char *dir)
 {
     std::string here_dir = dir != nullptr ? dir : "";
-    bool apart = !plat_same_dir(here_dir.c_str(), ".");
-    found_journal here = look_at(here_dir);
-    found_journal current = apart ? look_at("") : found_journal{};
-    std::string here_failure, current_failure;
-    bool here_ok = true, current_ok = true;
-    if (belong_together(here, current) || belong_together(current, here)) {
-        bool here_is_image = here.text.role == role_image;
-        here_ok = current_ok = finish(here_is_image ? &here : &current,
-                                      here_is_image ? &current : &here, &here_failure);
-    } else {
-        here_ok = finish_alone(&here, &here_failure);
-        current_ok = finish_alone(&current, &current_failure);
-    }
-    if (!here_ok)
-        report_failure(here, here_failure);
-    if (!current_ok && here_ok)
-        report_failure(current, current_failure);
+    found_journal here = look_at(here_dir, true);
+    found_journal current =
+        plat_same_dir(here_dir.c_str(), ".") ? found_journal{} : look_at("", false);
+    recovery_result result = finish_found(&here, &current);
     remove_leftover((here_dir + hidden_image_name).c_str());
     remove_leftover(hidden_split_name);
-    if (!here_ok)
-        return recovery_dir_pending;
-    return current_ok ? recovery_clean : recovery_elsewhere;
+    return result;
 }
 
 bool undo_change(const std::string &dir, const std::string &id, bool temps, std::string *failure)
 {
-    found_journal image = look_at(dir);
-    found_journal apart = temps ? look_at("") : found_journal{};
+    found_journal image = look_at(dir, true);
+    found_journal apart = temps ? look_at("", false) : found_journal{};
     image.told = apart.told = false;
     if (!image.readable || image.text.change != id) {
         *failure = image.path + " could not be read back";

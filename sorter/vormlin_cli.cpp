@@ -39,7 +39,8 @@ static const char usage_text[] =
     "Lines of a dry run read as those of a real run with the prefix \"dry run: \".\n"
     "Exit status: 0 when every run finished, 1 when the catalogue could not be read,\n"
     "2 for a usage error or a DIRECTORY that is not one, 3 when a file could not be\n"
-    "sorted or miss.txt not written, 4 when another sort was running in the directory.\n";
+    "sorted, miss.txt not written or an interrupted sort not undone, 4 when another\n"
+    "sort was running in the directory or it could not be locked.\n";
 
 struct cli_option {
     char short_name;

@@ -432,6 +432,27 @@ for trial in 1 2 3; do
   fi
 done
 
+# Planted journals whose names Windows would read as a drive, a parent, an absolute path or a
+# stream: each is set aside whole, and the file beside the collection stays as it was.
+planted_lines=($'new\tC:thesis.txt' $'new\t..\\thesis.txt' $'new\t\\thesis.txt'
+               $'new\tZ:\\thesis.txt' $'move\tx.fds:s\tbak\\x.fds:s\t1\t00000000')
+for line in "${planted_lines[@]}"; do
+  run_dir=$safety/planted
+  rm -rf "$run_dir" && mkdir -p "$run_dir/coll" || die "no directory for planted journals"
+  cp "$data/ingredients.dat" "$run_dir/" && printf 'my thesis' >"$run_dir/thesis.txt" &&
+    cp "$data/sample/collection/"* "$run_dir/coll/" || die "no copy for planted journals"
+  printf 'vormlin-journal\t1\timage\t00000000DEADBEEF\n%s\n' "$line" >"$run_dir/coll/.vormlin-journal"
+  wine_in "$run_dir" "$scratch/engine_driver.exe" coll >/dev/null 2>"$scratch/win.err"
+  planted_status=$?
+  if [[ $planted_status -eq 0 || $planted_status -eq 3 ]] &&
+    [[ $(cat "$run_dir/thesis.txt") == "my thesis" && -f $run_dir/coll/vormlin-refused-journal.txt ]] &&
+    unix_text "$scratch/win.err" | grep -q 'coll.\.vormlin-journal is not a journal this sorter wrote'; then
+    ok "a planted journal line '${line//$'\t'/ }' is refused and set aside"
+  else
+    fail "planted journal line '${line//$'\t'/ }': status $planted_status, $(unix_text "$scratch/win.err" | head -2)"
+  fi
+done
+
 # --- c) the dialog ---------------------------------------------------------------------------
 
 section "vormlin.exe's dialog"
