@@ -8,8 +8,10 @@
 #include "disk_layout.h"
 #include "fuzz_seed_set.h"
 #include "identify.h"
+#include "journal.h"
 #include "options.h"
 #include "process.h"
+#include "recovery.h"
 #include "settings.h"
 #include "side_report.h"
 #include "signature.h"
@@ -19,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -322,5 +326,126 @@ int fuzz_process(const std::uint8_t *data, std::size_t size)
         return fail(name + ": its bytes are lost");
     if (in_place && !tree_holds(run, input) && count_files(run) <= obstacles.size())
         return fail(name + ": neither kept nor rewritten");
+    return 0;
+}
+
+// The files a recovery is fuzzed among: bit k + 1 of the choice byte places file k (the first
+// stands always). The scanned directory is scan/, the current one the run directory.
+const fuzz_recovery_file fuzz_recovery_files[] = {
+    {"scan/bak/Game.fds", "the original, moved into bak"},
+    {"scan/Game.fds", "the normalised image, published"},
+    {"scan/.vormlin-image", "a normalised image, half written"},
+    {"tmp0001.fds", "surplus sides, published"},
+    {".vormlin-split", "surplus sides, half written"},
+    {"scan/Quad.fds", "an image of the user's"},
+    {"tmpgame.fds", "a tmp image of the user's"},
+};
+const std::size_t fuzz_recovery_file_count = std::size(fuzz_recovery_files);
+
+namespace {
+
+// Every plain file below root by path, with its bytes.
+std::map<std::string, bytes> files_below(const std::string &root)
+{
+    std::map<std::string, bytes> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            files[fs::relative(it->path(), root, ec).string()] = read_whole(it->path());
+    }
+    return files;
+}
+
+bool bytes_anywhere(const std::map<std::string, bytes> &files, const bytes &data)
+{
+    for (const auto &[path, content] : files) {
+        if (content == data)
+            return true;
+    }
+    return false;
+}
+
+// Whether an accepted journal says the sorter published (or replaced with) these bytes.
+bool journal_published(const journal_text &j, const bytes &data)
+{
+    file_identity id = identity_of_bytes(data.data(), data.size());
+    for (const journal_step &s : j.steps) {
+        if ((s.kind == step_publish || s.kind == step_replace) && s.identity == id)
+            return true;
+    }
+    return false;
+}
+
+bool same_steps(const journal_text &a, const journal_text &b)
+{
+    if (a.role != b.role || a.change != b.change || a.steps.size() != b.steps.size())
+        return false;
+    for (std::size_t i = 0; i < a.steps.size(); i++) {
+        const journal_step &x = a.steps[i], &y = b.steps[i];
+        if (x.kind != y.kind || x.a != y.a || x.b != y.b || !(x.identity == y.identity))
+            return false;
+    }
+    return true;
+}
+
+// What an accepted journal reads as once written anew; empty on a failure.
+std::string rewritten(const journal_text &j)
+{
+    std::string text = journal_header(j.role, j.change);
+    for (const journal_step &s : j.steps)
+        text += journal_line(s);
+    return text;
+}
+
+} // namespace
+
+int fuzz_recovery(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    std::string root = work_dir() + "/recovery";
+    std::string run = root + "/run", outside = root + "/outside";
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    fs::create_directories(run + "/scan/bak", ec);
+    fs::create_directories(outside, ec);
+    std::string sentinel = "a file outside both directories";
+    bytes journal(data + 1, data + size);
+    std::string in = (data[0] & 1) != 0 ? "scan/" : "";
+    if (!write_whole(outside + "/sentinel", reinterpret_cast<const std::uint8_t *>(sentinel.data()),
+                     sentinel.size()) ||
+        !write_whole(run + "/" + in + journal_file_name, journal.data(), journal.size()))
+        std::abort();
+    for (std::size_t k = 0; k < fuzz_recovery_file_count; k++) {
+        const fuzz_recovery_file &f = fuzz_recovery_files[k];
+        if ((k == 0 || (data[0] >> (k + 1) & 1) != 0) &&
+            !write_whole(run + "/" + f.path, reinterpret_cast<const std::uint8_t *>(f.text),
+                         std::strlen(f.text)))
+            std::abort();
+    }
+    std::map<std::string, bytes> before = files_below(run), outside_before = files_below(outside);
+    if (chdir(run.c_str()) != 0)
+        std::abort();
+    recover_interrupted("scan/");
+
+    journal_text parsed, again;
+    std::string why, text(journal.begin(), journal.end());
+    bool accepted = journal_parse(text, &parsed, &why);
+    // A journal cut before the end of its header holds nothing to write anew.
+    bool whole = accepted && !parsed.change.empty();
+    if (whole && (!journal_parse(rewritten(parsed), &again, &why) || !same_steps(parsed, again)))
+        return fail("an accepted journal does not read back as written");
+    if (files_below(outside) != outside_before)
+        return fail("a file outside the sorted directories changed");
+    std::map<std::string, bytes> after = files_below(run);
+    for (const auto &[path, content] : before) {
+        bool hidden = fs::path(path).filename().string()[0] == '.';
+        if (!bytes_anywhere(after, content) && !hidden &&
+            !(accepted && journal_published(parsed, content)))
+            return fail(path + ": its bytes are gone, and no journal step published them");
+    }
+    if (!accepted && !bytes_anywhere(after, journal))
+        return fail("a refused journal is gone");
     return 0;
 }

@@ -3,11 +3,14 @@
 #include "fuzz_seed_set.h"
 
 #include "crc.h"
+#include "fuzz_entries.h"
+#include "journal.h"
 #include "settings.h"
 #include "side_report.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -126,6 +129,49 @@ std::vector<bytes> catalogue_seeds()
     };
 }
 
+// The identity of the text of fuzz_recovery's file k.
+file_identity recovery_identity(std::size_t k)
+{
+    const char *text = fuzz_recovery_files[k].text;
+    return identity_of_bytes(reinterpret_cast<const std::uint8_t *>(text), std::strlen(text));
+}
+
+// Journals as the sorter writes them at each point of a change, with the files that stand
+// then (choice bits, see fuzz_recovery), and a few it never writes.
+std::vector<bytes> recovery_seeds()
+{
+    crc_build_table();
+    std::string image = journal_header(role_image, "0123456789ABCDEF");
+    std::string temps = journal_header(role_temps, "0123456789ABCDEF");
+    std::string move = journal_line({step_move, "Game.fds", "bak/Game.fds", recovery_identity(0)});
+    std::string new_image = journal_line({step_new, hidden_image_name, "", {}});
+    std::string publish =
+        journal_line({step_publish, hidden_image_name, "Game.fds", recovery_identity(1)});
+    std::string new_split = journal_line({step_new, hidden_split_name, "", {}});
+    std::string publish_split =
+        journal_line({step_publish, hidden_split_name, "tmp0001.fds", recovery_identity(3)});
+    std::string replace =
+        journal_line({step_replace, hidden_image_name, "tmpgame.fds", recovery_identity(6)});
+    const std::pair<std::uint8_t, std::string> seeds[] = {
+        {0x01, image + move},
+        {0x09, image + move + new_image},
+        {0x05, image + move + new_image + publish},
+        {0x35, image + move + new_image + publish + new_split + publish_split},
+        {0x31, image + move + new_image + publish + new_split + "publish\t.vormlin-sp"},
+        {0x30, temps + new_split + publish_split},
+        {0x89, image + new_image + replace},
+        {0x81, image + new_image},
+        {0x41, image + new_image + "publish\t.vormlin-image\tQuad.fds\t1\t00000000\n"},
+        {0x01, image + "new\t../outside/sentinel\n"},
+        {0x00, "new\t/tmp/x\n"},
+        {0x01, ""},
+    };
+    std::vector<bytes> out;
+    for (const auto &[choice, text] : seeds)
+        out.push_back(with_choice({choice}, text_bytes(text)));
+    return out;
+}
+
 } // namespace
 
 const std::vector<std::pair<std::string, bytes>> &fuzz_known_images()
@@ -143,6 +189,8 @@ std::vector<bytes> fuzz_seed_inputs(const std::string &target)
 {
     if (target == "catalogue")
         return catalogue_seeds();
+    if (target == "recovery")
+        return recovery_seeds();
     std::vector<bytes> out;
     std::vector<bytes> images = image_variants();
     for (std::size_t i = 0; i < images.size(); i++) {

@@ -14,6 +14,6 @@ const std::vector<std::pair<std::string, bytes>> &fuzz_known_images();
 // The catalogue text that the dumper writes for the known images.
 std::string fuzz_known_catalogue();
 
-// Seed inputs of a target ("side_report", "catalogue", "identify", "process"), in the input
-// form that target's entry point takes.
+// Seed inputs of a target ("side_report", "catalogue", "identify", "process", "recovery"), in
+// the input form that target's entry point takes.
 std::vector<bytes> fuzz_seed_inputs(const std::string &target);

@@ -13,7 +13,7 @@ int main(int argc, char **argv)
         return 2;
     }
     int status = 0;
-    for (const char *target : {"side_report", "catalogue", "identify", "process"}) {
+    for (const char *target : {"side_report", "catalogue", "identify", "process", "recovery"}) {
         std::string dir = std::string(argv[1]) + "/" + target;
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);

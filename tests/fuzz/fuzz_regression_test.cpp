@@ -20,10 +20,8 @@ struct target {
 };
 
 const target targets[] = {
-    {"side_report", fuzz_side_report},
-    {"catalogue", fuzz_catalogue},
-    {"identify", fuzz_identify},
-    {"process", fuzz_process},
+    {"side_report", fuzz_side_report}, {"catalogue", fuzz_catalogue}, {"identify", fuzz_identify},
+    {"process", fuzz_process},         {"recovery", fuzz_recovery},
 };
 
 class FuzzReplay : public ::testing::TestWithParam<target> {};
