@@ -162,8 +162,25 @@ class KillTest : public FaultTest {
         return to;
     }
 
+    // The tree one uninterrupted run leaves in a fresh copy of c; false when that run failed.
+    bool reference_tree(const collection &c, tree_state *want)
+    {
+        std::string ref = fresh_copy(c, "reference");
+        if (ref.empty() || vormlin(c.args, ref).status != 0)
+            return false;
+        *want = state_of(ref, true);
+        return true;
+    }
+
     std::string trials = make_scratch_dir("kill");
 };
+
+// The failure text of a sweep: how many of its trials failed, and the first few.
+std::string sweep_failures(int failed, int total, const char *trials, const std::string &detail)
+{
+    return std::to_string(failed) + " of " + std::to_string(total) + " " + trials +
+           " differ from one run:" + detail + (failed > 12 ? "\n  ..." : "");
+}
 
 // How many times a run of the collection makes each traced call.
 std::map<std::string, int> count_calls(const std::string &strace, const std::string &dir,
@@ -316,12 +333,10 @@ TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
     for (const collection &c : collections()) {
         SCOPED_TRACE(c.label);
         auto start = std::chrono::steady_clock::now();
-        std::string ref = fresh_copy(c, "reference");
-        ASSERT_FALSE(ref.empty());
-        ASSERT_EQ(0, vormlin(c.args, ref).status);
-        tree_state want = state_of(ref, true);
-        std::string counted = fresh_copy(c, "counted");
-        std::map<std::string, int> counts = count_calls(strace, counted, c.args, trials + "/log");
+        tree_state want;
+        ASSERT_TRUE(reference_tree(c, &want));
+        std::map<std::string, int> counts =
+            count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
         ASSERT_FALSE(counts.empty()) << "the traced run failed";
         int points = 0, failed = 0;
         std::string detail, calls;
@@ -338,9 +353,7 @@ TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
         std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         std::printf("[ kill     ] %s: %d kill points, %d failed, %.1f s (calls:%s)\n", c.label,
                     points, failed, took.count(), calls.c_str());
-        EXPECT_EQ(0, failed) << failed << " of " << points
-                             << " kill points differ from one run:" << detail
-                             << (failed > 12 ? "\n  ..." : "");
+        EXPECT_EQ(0, failed) << sweep_failures(failed, points, "kill points", detail);
     }
 }
 
@@ -360,9 +373,8 @@ TEST_F(KillTest, KillsDuringRecoveryAnyNumberOfTimesThenOneRunEndAsOneUninterrup
     for (const collection &c : collections()) {
         SCOPED_TRACE(c.label);
         auto start = std::chrono::steady_clock::now();
-        std::string ref = fresh_copy(c, "reference");
-        ASSERT_EQ(0, vormlin(c.args, ref).status);
-        tree_state want = state_of(ref, true);
+        tree_state want;
+        ASSERT_TRUE(reference_tree(c, &want));
         std::map<std::string, int> counts =
             count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
         ASSERT_FALSE(counts.empty()) << "the traced run failed";
@@ -401,9 +413,7 @@ TEST_F(KillTest, KillsDuringRecoveryAnyNumberOfTimesThenOneRunEndAsOneUninterrup
                     c.label, journals, collection_trials, took.count());
     }
     EXPECT_GT(trials_run, 0);
-    EXPECT_EQ(0, failed) << failed << " of " << trials_run
-                         << " double kills differ from one run:" << detail
-                         << (failed > 12 ? "\n  ..." : "");
+    EXPECT_EQ(0, failed) << sweep_failures(failed, trials_run, "double kills", detail);
 }
 
 TEST_F(KillTest, AKilledFolderCopiedElsewhereRecoversOnlyItsOwnCopy)
