@@ -94,8 +94,8 @@ static void tell_normalised(image_job *job)
 }
 
 // Writes the normalised image into its hidden file, which scans pass over: no one ever sees
-// a part of it under its own name. False (and the fwrite() message) when not all of it was
-// written; with_id then holds nothing useful.
+// a part of it under its own name. *written is what it holds. False (and the fwrite()
+// message) when not all of it was written.
 static bool write_hidden_image(image_job *job, file_identity *written)
 {
     image_writer w;

@@ -58,7 +58,9 @@ bool split_surplus(image_job *job)
         w.f = change_create(&job->change, change_split);
     if (w.f == nullptr) {
         ui_message(false, "Cannot open temp file", "Vormlin");
-        job_describe(job, "no temporary image for %d surplus side(s)", surplus);
+        const std::string &why = job->change.problem;
+        job_describe(job, "no temporary image for %d surplus side(s)%s%s", surplus,
+                     why.empty() ? "" : ": ", why.c_str());
         return false;
     }
     if (!write_temp_image(job, &w, name, surplus)) {
