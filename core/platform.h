@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 // Called first thing in each program's main. POSIX: ignores SIGXFSZ, so that a write beyond
 // the file-size limit fails with an error the caller sees (and handles) instead of killing
@@ -86,6 +87,11 @@ int plat_remove_own_file(const char *path);
 // Flushes f and makes what was written to it durable (fsync; FlushFileBuffers), so that a
 // power cut after the file is published cannot leave it empty. 0 on success.
 int plat_sync_file(std::FILE *f);
+
+// Text written in the system's legacy ("ANSI") code page, as UTF-8. Win32 converts from the
+// active code page (1252 on a Western Windows, 932 on a Japanese one); POSIX has no such code
+// page and gives the bytes back as they are.
+std::string plat_legacy_to_utf8(std::string_view text);
 
 // Whether path names the same place from any current directory.
 bool plat_is_absolute(const char *path);

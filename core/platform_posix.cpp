@@ -249,6 +249,11 @@ bool plat_is_absolute(const char *path)
     return path[0] == '/';
 }
 
+std::string plat_legacy_to_utf8(std::string_view text)
+{
+    return std::string(text);
+}
+
 bool plat_is_plain_name(const char *name)
 {
     return name[0] != '\0' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&

@@ -5,6 +5,7 @@
 #include "wildcard.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -201,6 +202,23 @@ bool plat_is_absolute(const char *path)
     bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
                  path[1] == ':' && (path[2] == '\\' || path[2] == '/');
     return drive || (path[0] == '\\' && path[1] == '\\');
+}
+
+std::string plat_legacy_to_utf8(std::string_view text)
+{
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX))
+        return std::string();
+    int length = static_cast<int>(text.size());
+    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
+    if (units <= 0 ||
+        MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) != units)
+        return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data(), bytes, nullptr, nullptr);
+    return out;
 }
 
 bool plat_is_plain_name(const char *name)
