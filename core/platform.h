@@ -2,15 +2,28 @@
 // one Win32 implementation chosen at link time. Paths are byte texts in the platform's form.
 #pragma once
 
+#include "name_limits.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Called first thing in each program's main. POSIX: ignores SIGXFSZ, so that a write beyond
 // the file-size limit fails with an error the caller sees (and handles) instead of killing
 // the program halfway through an image. Win32: nothing to do.
 void plat_init();
+
+// The program's arguments, its own name first, as UTF-8. Win32 takes them from the wide
+// command line, so that a name outside the system's code page arrives whole; POSIX takes argv
+// as it is.
+std::vector<std::string> plat_arguments(int argc, char **argv);
+
+// Writes UTF-8 text to stream (standard output or error, or any file): to a Windows console
+// window as wide characters, so that every character shows; anywhere else (a file, a pipe, a
+// POSIX terminal) as the bytes themselves.
+void plat_write_text(std::FILE *stream, const char *text, std::size_t size);
 
 // The path separator: "\" on Windows, "/" on POSIX.
 extern const char plat_sep;
@@ -18,11 +31,8 @@ extern const char plat_sep;
 // The end of a line in the platform's text files: "\r\n" on Windows, "\n" on POSIX.
 extern const char plat_line_end[];
 
-// Longest entry name a directory search reports, terminator included.
-inline constexpr std::size_t plat_name_max = 260;
-
 struct plat_entry {
-    char name[plat_name_max];
+    char name[entry_name_buffer_size];
     bool plain_file; // not a directory (POSIX: a regular file, symbolic links followed)
 };
 

@@ -29,6 +29,16 @@ void plat_init()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
+std::vector<std::string> plat_arguments(int argc, char **argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void plat_write_text(std::FILE *stream, const char *text, std::size_t size)
+{
+    std::fwrite(text, 1, size, stream);
+}
+
 struct plat_search {
     std::string dir;
     std::string pattern;
@@ -74,8 +84,8 @@ static bool fill_entry(plat_search *s, plat_entry *entry)
         plat_entry_state state = plat_entry_state_of(path.c_str());
         if (!state.exists)
             continue; // gone since the listing
-        if (name.size() >= plat_name_max)
-            continue; // a Windows search reports no such names either
+        if (name.size() > entry_name_max)
+            continue; // longer than any name a file system stores
         std::memcpy(entry->name, name.c_str(), name.size() + 1);
         entry->plain_file = state.plain_file;
         return true;

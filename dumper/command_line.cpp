@@ -1,7 +1,7 @@
 // Option letters and file-argument splitting of the dumper.
 #include "command_line.h"
 
-#include "platform.h"
+#include "path.h"
 #include "settings.h"
 
 static void apply_option(char letter)
@@ -34,12 +34,7 @@ int apply_options(int argc, const char *const *argv)
 
 void split_file_argument(std::string_view argument, std::string *dir, std::string *name)
 {
-    std::size_t sep = argument.rfind(plat_sep);
-    if (sep == std::string_view::npos) {
-        dir->clear();
-        *name = argument;
-        return;
-    }
-    *dir = argument.substr(0, sep + 1);
-    *name = argument.substr(sep + 1);
+    std::size_t length = path_dir_length(argument);
+    *dir = argument.substr(0, length);
+    *name = argument.substr(length);
 }

@@ -8,24 +8,24 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 static void print_usage()
 {
-    std::fputs("\nFDS data dumping utility.\n", stdout);
-    std::fputs("---------------------------------------------------------------\n", stdout);
-    std::fputs("Usage:    QUINDLE [filename]\n          QUINDLE * or QUINDLE *.* - current "
-               "dir only\n\n",
-               stdout);
-    std::fputs("Redirect: QUINDLE * > quindle.txt\n          QUINDLE | more - pipe\n\n", stdout);
-    std::fputs("Options : -i More Info\n          -o No CRC data\n", stdout);
-    std::fputs("Options : -x Extra Info\n\n", stdout);
+    static const char usage[] =
+        "\nFDS data dumping utility.\n"
+        "---------------------------------------------------------------\n"
+        "Usage:    QUINDLE [filename]\n          QUINDLE * or QUINDLE *.* - current dir only\n\n"
+        "Redirect: QUINDLE * > quindle.txt\n          QUINDLE | more - pipe\n\n"
+        "Options : -i More Info\n          -o No CRC data\n"
+        "Options : -x Extra Info\n\n";
+    plat_write_text(stdout, usage, sizeof usage - 1);
 }
 
 // Every image file of the current directory; nothing when it cannot be fetched.
 static void report_current_dir()
 {
-    // Generous, so that any directory the platform can name fits whole.
-    char cwd[4096];
+    char cwd[current_dir_buffer_size];
     if (plat_current_dir(cwd, sizeof cwd) != 0)
         return;
     std::string dir = std::string(cwd) + plat_sep;
@@ -40,9 +40,9 @@ static void report_file_argument(const char *argument)
     side_report(name.c_str(), dir.empty() ? nullptr : dir.c_str());
 }
 
-int main(int argc, char **argv)
+// Reports what the arguments name; the program's exit status (always 0).
+static int report_arguments(int argc, const char *const *argv)
 {
-    plat_init();
     if (argc < 2) {
         print_usage();
         return 0;
@@ -61,4 +61,15 @@ int main(int argc, char **argv)
     for (int k = first; k < argc; k++)
         report_file_argument(argv[k]);
     return 0;
+}
+
+int main(int argc, char **argv)
+{
+    plat_init();
+    // UTF-8 whatever the system's code page, so that every name reaches the reports whole.
+    std::vector<std::string> words = plat_arguments(argc, argv);
+    std::vector<const char *> args;
+    for (const std::string &w : words)
+        args.push_back(w.c_str());
+    return report_arguments(static_cast<int>(args.size()), args.data());
 }

@@ -7,11 +7,14 @@
 #include "disk_layout.h"
 #include "image_file.h"
 #include "maker_table.h"
+#include "platform.h"
 #include "settings.h"
 #include "signature.h"
 
 #include <climits>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
 
 using namespace fds;
@@ -40,6 +43,28 @@ constexpr std::size_t image_stem_max = 244;
 constexpr char file_kind_names[][4] = {"PRG", "CHR", "SND"};
 
 } // namespace
+
+// Prints to out through the platform, which shows every character of a name on a Windows
+// console and writes the bytes themselves anywhere else.
+[[gnu::format(printf, 2, 3)]] static void emit(std::FILE *out, const char *format, ...)
+{
+    char buf[512];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    if (n < 0)
+        return;
+    if (static_cast<std::size_t>(n) < sizeof buf) {
+        plat_write_text(out, buf, static_cast<std::size_t>(n));
+        return;
+    }
+    std::string big(static_cast<std::size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(big.data(), big.size(), format, args);
+    va_end(args);
+    plat_write_text(out, big.data(), static_cast<std::size_t>(n));
+}
 
 // A byte of the side, 0 when it lies outside the image. The fixed fields of the info and
 // file amount blocks always lie inside: every counted side is whole.
@@ -82,9 +107,9 @@ static void print_dates(const report &r, const std::uint8_t *side)
     if (!has_bytes(side, r.end, info_permit_date_offset, date_size) ||
         !has_bytes(side, r.end, info_created_date_offset, date_size))
         return;
-    std::fprintf(r.out, "Permit: %02X/%02X/%02X (%04u) Created: %02X/%02X/%02X (%04u)", permit[0],
-                 permit[1], permit[2], bcd_year(permit[0]), created[0], created[1], created[2],
-                 bcd_year(created[0]));
+    emit(r.out, "Permit: %02X/%02X/%02X (%04u) Created: %02X/%02X/%02X (%04u)", permit[0],
+         permit[1], permit[2], bcd_year(permit[0]), created[0], created[1], created[2],
+         bcd_year(created[0]));
 }
 
 // Game code right-aligned in four columns, filled with "0" on the left; version; maker; dates.
@@ -92,17 +117,16 @@ static void print_header_text(const report &r, const std::uint8_t *side)
 {
     std::string_view code = field_text(r, side, info_game_code_offset, info_game_code_size);
     for (std::size_t k = code.size(); k < info_game_code_size; k++)
-        std::fputc('0', r.out);
-    std::fwrite(code.data(), 1, code.size(), r.out);
+        emit(r.out, "0");
+    emit(r.out, "%.*s", text_width(code), code.data());
     std::uint8_t maker = side_byte(r, side, info_maker_offset);
-    std::fprintf(r.out, " (V 1.%02u) MFR: %02X %-22.22s ",
-                 static_cast<unsigned>(side_byte(r, side, info_version_offset)), maker,
-                 maker_name(maker));
+    emit(r.out, " (V 1.%02u) MFR: %02X %-22.22s ",
+         static_cast<unsigned>(side_byte(r, side, info_version_offset)), maker, maker_name(maker));
     if (side_byte(r, side, info_marker1_offset) == info_marker1_valid &&
         side_byte(r, side, info_marker2_offset) == info_marker2_valid)
         print_dates(r, side);
     else
-        std::fputs(" * Info Not Valid", r.out);
+        emit(r.out, " * Info Not Valid");
 }
 
 // Only the first four characters of the signature are compared on later sides.
@@ -122,19 +146,19 @@ static side_outcome check_blocks(const report &r, const std::uint8_t *side)
 {
     if (!signature_start_matches(r, side)) {
         std::string_view text = field_text(r, side, info_signature_offset, SIZE_MAX);
-        std::fprintf(r.out, "\n***%s Err: FDS signature %.*s\n\n", r.path.c_str(), text_width(text),
-                     text.data());
+        emit(r.out, "\n***%s Err: FDS signature %.*s\n\n", r.path.c_str(), text_width(text),
+             text.data());
         return side_skipped;
     }
     std::uint8_t code = side_byte(r, side, info_block_code_offset);
     if (code != block_info) {
-        std::fprintf(r.out, "\n***%s Err: FDS block ID %X\n\n", r.path.c_str(), code);
+        emit(r.out, "\n***%s Err: FDS block ID %X\n\n", r.path.c_str(), code);
         return side_skipped;
     }
     std::uint8_t amount = side_byte(r, side, file_amount_code_offset);
     if (amount != block_file_amount) {
-        std::fprintf(r.out, "\n***%s Err: Storage Block ID: %X  Side may be empty.\n\n",
-                     r.path.c_str(), amount);
+        emit(r.out, "\n***%s Err: Storage Block ID: %X  Side may be empty.\n\n", r.path.c_str(),
+             amount);
         return image_ended;
     }
     return side_printed;
@@ -144,10 +168,10 @@ static side_outcome check_blocks(const report &r, const std::uint8_t *side)
 static void print_catalogue_prefix(const report &r, const std::uint8_t *side, std::size_t index)
 {
     std::string_view code = field_text(r, side, info_game_code_offset, info_game_code_size);
-    std::fprintf(r.out, "%-4.*s;1;%d;%d;%d;%02u", text_width(code), code.data(),
-                 static_cast<int>(side_byte(r, side, info_side_number_offset)),
-                 static_cast<int>(index), static_cast<int>(r.side_count),
-                 static_cast<unsigned>(side_byte(r, side, file_amount_count_offset)));
+    emit(r.out, "%-4.*s;1;%d;%d;%d;%02u", text_width(code), code.data(),
+         static_cast<int>(side_byte(r, side, info_side_number_offset)), static_cast<int>(index),
+         static_cast<int>(r.side_count),
+         static_cast<unsigned>(side_byte(r, side, file_amount_count_offset)));
 }
 
 static void print_file_line(const report &r, const std::uint8_t *header, std::uint16_t size)
@@ -156,11 +180,11 @@ static void print_file_line(const report &r, const std::uint8_t *header, std::ui
     std::uint8_t number = header[file_number_offset];
     std::uint8_t kind = header[file_kind_offset];
     if (kind < std::size(file_kind_names))
-        std::fprintf(r.out, "\n%2X %-8.*s [%s] %5X", number, text_width(name), name.data(),
-                     file_kind_names[kind], size);
+        emit(r.out, "\n%2X %-8.*s [%s] %5X", number, text_width(name), name.data(),
+             file_kind_names[kind], size);
     else
-        std::fprintf(r.out, "\n%2X %-8.*s [%03u] %5X", number, text_width(name), name.data(),
-                     static_cast<unsigned>(kind), size);
+        emit(r.out, "\n%2X %-8.*s [%03u] %5X", number, text_width(name), name.data(),
+             static_cast<unsigned>(kind), size);
 }
 
 // The file line (at level 2) and the CRC of a file whose data block code is right. False,
@@ -170,11 +194,10 @@ static bool print_file(const report &r, const std::uint8_t *header, std::uint16_
     if (info_level == info_extra)
         print_file_line(r, header, size);
     if (!has_bytes(header, r.end, file_data_offset, size)) {
-        std::fprintf(r.out, "\n***%s Err: File data past end of image - Block $%d\n\n",
-                     r.path.c_str(), j);
+        emit(r.out, "\n***%s Err: File data past end of image - Block $%d\n\n", r.path.c_str(), j);
         return false;
     }
-    std::fprintf(r.out, ";%8.8X", crc_of_bytes(header + file_data_offset, size));
+    emit(r.out, ";%8.8X", crc_of_bytes(header + file_data_offset, size));
     return true;
 }
 
@@ -185,12 +208,12 @@ static bool walk_one_file(const report &r, const std::uint8_t *side, int j, std:
     std::uint8_t code = 0;
     bool code_present = read_u8(side, r.end, *offset + file_code_offset, &code);
     if (code_present && code != block_file_header) {
-        std::fprintf(r.out, "\n***%s Err: Bad FileAttr ID - Block $%d\n\n", r.path.c_str(), j);
+        emit(r.out, "\n***%s Err: Bad FileAttr ID - Block $%d\n\n", r.path.c_str(), j);
         return false;
     }
     if (!has_bytes(side, r.end, *offset, file_overhead)) {
-        std::fprintf(r.out, "\n***%s Err: File header past end of image - Block $%d\n\n",
-                     r.path.c_str(), j);
+        emit(r.out, "\n***%s Err: File header past end of image - Block $%d\n\n", r.path.c_str(),
+             j);
         return false;
     }
     const std::uint8_t *header = side + *offset;
@@ -199,8 +222,8 @@ static bool walk_one_file(const report &r, const std::uint8_t *side, int j, std:
         if (!print_file(r, header, size, j))
             return false;
     } else {
-        std::fprintf(r.out, "\n***%s Err: Invalid data ID for block %2X\n\n", r.path.c_str(),
-                     header[file_number_offset]);
+        emit(r.out, "\n***%s Err: Invalid data ID for block %2X\n\n", r.path.c_str(),
+             header[file_number_offset]);
     }
     // The size is read even when the data block code is wrong, so the walk keeps its step.
     *offset += file_overhead + size;
@@ -235,7 +258,7 @@ std::string image_name(std::string_view file_name, std::size_t index, std::size_
 
 static void print_name_line(const report &r, std::size_t index)
 {
-    std::fprintf(r.out, ";%s\n", image_name(r.file_name, index, r.side_count).c_str());
+    emit(r.out, ";%s\n", image_name(r.file_name, index, r.side_count).c_str());
 }
 
 static side_outcome report_side(const report &r, const std::uint8_t *side, std::size_t index)
@@ -263,16 +286,16 @@ static bool load_image(const report &r, image_buffer *image)
         return true;
     case read_open_failed:
         // No line end here: the next output continues on this line.
-        std::fprintf(r.out, "%s: failed to open", r.path.c_str());
+        emit(r.out, "%s: failed to open", r.path.c_str());
         return false;
     case read_no_memory:
-        std::fprintf(r.out, "%s: too large to load\n", r.path.c_str());
+        emit(r.out, "%s: too large to load\n", r.path.c_str());
         return false;
     case read_size_unknown:
     case read_short:
         break;
     }
-    std::fprintf(r.out, "%s: failed to read\n", r.path.c_str());
+    emit(r.out, "%s: failed to read\n", r.path.c_str());
     return false;
 }
 
@@ -290,7 +313,7 @@ static void report_image(report *r, const std::uint8_t *begin, const std::uint8_
 {
     const std::uint8_t *first = find_first_side(begin, end);
     if (first == nullptr) {
-        std::fprintf(r->out, "%s does not contain a Famicom disk image\n", r->path.c_str());
+        emit(r->out, "%s does not contain a Famicom disk image\n", r->path.c_str());
         return;
     }
     r->end = end;
@@ -300,7 +323,7 @@ static void report_image(report *r, const std::uint8_t *begin, const std::uint8_
             return;
     }
     if (info_level == info_extra)
-        std::fputs("\n\n", r->out);
+        emit(r->out, "\n\n");
 }
 
 static report new_report(std::FILE *out, const char *file_name, const char *dir)
@@ -320,8 +343,8 @@ static bool refuse_name(const char *file_name)
             c = '?';
     }
     std::fflush(stdout); // keeps the order when both streams share a terminal
-    std::fprintf(stderr, "quindle: %s: not catalogued: its name holds ';' or a line break\n",
-                 shown.c_str());
+    emit(stderr, "quindle: %s: not catalogued: its name holds ';' or a line break\n",
+         shown.c_str());
     return true;
 }
 

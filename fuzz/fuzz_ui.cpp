@@ -16,10 +16,9 @@ bool ui_is_checked(int)
     return false;
 }
 
-void ui_directory_text(char *buf, std::size_t size)
+std::string ui_directory_text()
 {
-    if (size > 0)
-        buf[0] = '\0';
+    return "";
 }
 
 void ui_set_version_label(const char *text)

@@ -1,7 +1,7 @@
 // The account of one file's pass through the sorter.
 #include "job.h"
 
-#include "platform.h"
+#include "path.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -9,8 +9,7 @@
 
 std::size_t job_dir_length(const image_job *job)
 {
-    const char *sep = std::strrchr(job->path, plat_sep);
-    return sep != nullptr ? static_cast<std::size_t>(sep + 1 - job->path) : 0;
+    return path_dir_length(job->path);
 }
 
 void job_describe(image_job *job, const char *format, ...)

@@ -5,6 +5,7 @@
 
 #include "change.h"
 #include "image_file.h"
+#include "name_limits.h"
 #include "ui.h"
 
 #include <cstddef>
@@ -24,9 +25,7 @@ inline constexpr unsigned reason_header_count = 0x100; // fwNES side count is of
 inline constexpr unsigned reason_size = 0x200;         // not whole sides, or surplus sides
 inline constexpr unsigned reason_later_side = 0x800;   // a later side of an image comes first
 
-inline constexpr std::size_t path_buffer_size = 260;     // a file path and its terminator
 inline constexpr std::size_t new_name_buffer_size = 780; // new file paths and new names
-inline constexpr std::size_t landed_buffer_size = 256;   // where a moved file now is
 inline constexpr std::size_t what_buffer_size = 640;     // the account of what was done
 
 enum layout_class { layout_standard, layout_fam, layout_other };
@@ -36,7 +35,7 @@ struct image_job {
     unsigned options = 0;
     char path[path_buffer_size] = "";
     char new_path[new_name_buffer_size] = ""; // the normalised image, once written
-    char bak_path[landed_buffer_size] = "";   // the original in bak, once moved there
+    char bak_path[target_buffer_size] = "";   // the original in bak, once moved there
     file_change change;                       // the journalled rewrite and split
     image_buffer image;
     file_identity original;     // of the file's bytes as read

@@ -4,6 +4,7 @@
 #include "journal.h"
 
 #include "crc.h"
+#include "name_limits.h"
 #include "platform.h"
 #include "vfs.h"
 
@@ -18,7 +19,6 @@ constexpr char format_version[] = "1";
 constexpr const char *role_words[] = {"image", "temps"};
 constexpr const char *step_words[] = {"move", "new", "publish", "replace"};
 constexpr std::size_t change_id_digits = 16;
-constexpr std::size_t name_max = 259; // a file name the sorter can have made
 constexpr std::size_t read_chunk = 64 * 1024;
 constexpr char temp_prefix[] = "tmp";
 constexpr char fds_extension[] = ".fds";
@@ -97,7 +97,7 @@ bool all_digits(const std::string &s, std::size_t from, std::size_t to)
 // A file name of the directory itself, as the sorter may have given one.
 bool is_plain_name(const std::string &name)
 {
-    return name.size() <= name_max && name.find('\0') == std::string::npos &&
+    return name.size() <= path_max && name.find('\0') == std::string::npos &&
            plat_is_plain_name(name.c_str());
 }
 

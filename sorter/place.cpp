@@ -20,7 +20,7 @@ void place_sideless(image_job *job)
                std::memcmp(data, rom_magic, sizeof rom_magic) == 0;
     job->outcome = rom ? outcome_rom : outcome_bad;
     const char *subdir = rom ? "rom" : "bad";
-    char landed[landed_buffer_size];
+    char landed[target_buffer_size];
     int moved =
         move_to_subdir_landed(job->path, subdir, nullptr, move_numbered, landed, sizeof landed);
     if (moved != 0) {
@@ -71,7 +71,7 @@ static void place_complete(image_job *job, const char *file, unsigned keep_ext)
         job_describe(job, "identified; its tagged name is too long, left in place");
         return;
     }
-    char landed[landed_buffer_size];
+    char landed[target_buffer_size];
     if (move_to_subdir_landed(file, "ren", name, keep_ext, landed, sizeof landed) == 0)
         job->fate = fate_identified;
     else if (move_to_subdir_landed(file, "dupes", name, move_numbered | keep_ext, landed,
@@ -92,7 +92,7 @@ void place_identified(image_job *job)
         place_complete(job, file, keep_ext);
         return;
     }
-    char landed[landed_buffer_size];
+    char landed[target_buffer_size];
     if (move_to_subdir_landed(file, "parts", e.name, move_numbered | keep_ext, landed,
                               sizeof landed) != 0) {
         job_describe(job, "part of %s; could not be moved", e.name);

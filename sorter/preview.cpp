@@ -172,7 +172,7 @@ bool fill_entry(preview_search *s, plat_entry *entry)
     while (listing.next < listing.names.size()) {
         const std::string &name = listing.names[listing.next++];
         plat_entry_state state = state_at(join_path(s->dir, name));
-        if (!state.exists || name.size() >= plat_name_max)
+        if (!state.exists || name.size() > entry_name_max)
             continue;
         std::copy(name.c_str(), name.c_str() + name.size() + 1, entry->name);
         entry->plain_file = state.plain_file;

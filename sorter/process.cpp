@@ -108,7 +108,12 @@ static void apply_conversion_gate(image_job *job)
 
 static bool read_image(image_job *job, const char *name, const char *dir)
 {
-    if (!build_path(job, name, dir) || read_image_file(job->path, &job->image) != read_ok) {
+    if (!build_path(job, name, dir)) {
+        job->outcome = outcome_unreadable;
+        job_describe(job, "its path is longer than %zu bytes; left in place", path_max);
+        return false;
+    }
+    if (read_image_file(job->path, &job->image) != read_ok) {
         job->outcome = outcome_unreadable;
         job_describe(job, "not readable; left in place");
         return false;

@@ -34,7 +34,7 @@ struct found_journal {
 // The directory as the user knows it: the current one by its full path.
 std::string shown_dir(const std::string &dir)
 {
-    char cwd[4096];
+    char cwd[current_dir_buffer_size];
     if (!dir.empty() || plat_current_dir(cwd, sizeof cwd) != 0)
         return dir;
     std::string shown = cwd;

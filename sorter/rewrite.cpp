@@ -8,6 +8,7 @@
 #include "change.h"
 #include "disk_layout.h"
 #include "options.h"
+#include "path.h"
 #include "side_writer.h"
 #include "split.h"
 #include "subdir_move.h"
@@ -50,8 +51,7 @@ static bool write_fwnes_header(image_writer *w, int sides)
 // The path with its file name's extension replaced by ".fds" (added when the name has none).
 static bool make_new_path(image_job *job)
 {
-    const char *sep = std::strrchr(job->path, plat_sep);
-    const char *dot = std::strrchr(sep != nullptr ? sep + 1 : job->path, '.');
+    const char *dot = std::strrchr(path_file_part(job->path), '.');
     std::size_t stem =
         dot != nullptr ? static_cast<std::size_t>(dot - job->path) : std::strlen(job->path);
     static constexpr char fds_ext[] = ".fds";
@@ -135,11 +135,10 @@ static bool replace_original(image_job *job)
 static bool back_up(image_job *job)
 {
     job->outcome = job->reasons;
-    char target[landed_buffer_size];
+    char target[target_buffer_size];
     if (free_target_in_subdir(job->path, backup_dir_name, move_numbered, target, sizeof target) ==
             0 &&
-        change_back_up(&job->change, job->name, std::strrchr(target, plat_sep) + 1,
-                       job->original) == 0) {
+        change_back_up(&job->change, job->name, path_file_part(target), job->original) == 0) {
         std::memcpy(job->bak_path, target, std::strlen(target) + 1);
         return true;
     }

@@ -16,8 +16,6 @@
 #include <cstring>
 #include <string>
 
-static constexpr std::size_t directory_size = 256; // 255 characters and a terminator
-static constexpr std::size_t directory_read = 255; // what the field gives: 254 characters
 static constexpr char fds_pattern[] = "*.fds";
 
 unsigned read_options()
@@ -51,18 +49,25 @@ void walk_directory(const char *dir, file_step step, const char *pattern, unsign
     vfs_walk(dir, pattern, visit_file, &walk);
 }
 
-// The directory field's text, ending in the separator (an empty text becomes the separator
-// alone, the root).
-static void read_directory(char *field, char *dir)
+// The directory field's text (field) and the directory, ending in the separator (an empty
+// text becomes the separator alone, the root). False, with the message, when the text is too
+// long: it is never cut.
+static bool read_directory(char (&field)[directory_buffer_size],
+                           char (&dir)[directory_buffer_size + 1])
 {
-    ui_directory_text(field, directory_read);
-    field[directory_read - 1] = '\0';
-    std::memcpy(dir, field, std::strlen(field) + 1);
-    std::size_t len = std::strlen(dir);
-    if (len == 0 || dir[len - 1] != plat_sep) {
-        dir[len] = plat_sep;
-        dir[len + 1] = '\0';
+    std::string text = ui_directory_text();
+    if (text.size() > directory_text_max) {
+        ui_message(true, "The folder name is longer than 254 bytes, so nothing was sorted.",
+                   "VORMLIN");
+        return false;
     }
+    std::memcpy(field, text.c_str(), text.size() + 1);
+    std::memcpy(dir, text.c_str(), text.size() + 1);
+    if (text.empty() || text.back() != plat_sep) {
+        dir[text.size()] = plat_sep;
+        dir[text.size() + 1] = '\0';
+    }
+    return true;
 }
 
 // The .fam pattern: the .fds one with its fourth and fifth characters changed.
@@ -110,7 +115,7 @@ static bool lock_run(const char *dir, const char *field, run_locks *locks)
         return false;
     if (plat_same_dir(dir, "."))
         return true;
-    char cwd[4096];
+    char cwd[current_dir_buffer_size];
     if (lock_one(".", plat_current_dir(cwd, sizeof cwd) == 0 ? cwd : ".", &locks->current))
         return true;
     unlock_run(locks);
@@ -120,9 +125,10 @@ static bool lock_run(const char *dir, const char *field, run_locks *locks)
 int run()
 {
     unsigned options = read_options();
-    char dir[directory_size];
-    char field[directory_size]; // as typed, for messages
-    read_directory(field, dir);
+    char dir[directory_buffer_size + 1];
+    char field[directory_buffer_size]; // as typed, for messages
+    if (!read_directory(field, dir))
+        return run_refused;
     if (options == 0)
         return 0;
     crc_build_table();
@@ -136,7 +142,7 @@ int run()
     ui_set_version_label(label);
     run_locks locks;
     if (!lock_run(dir, field, &locks))
-        return run_locked_out;
+        return run_refused;
     recovery_result recovered = recover_interrupted(dir);
     if ((options & opt_scan) != 0 && recovered != recovery_dir_pending) {
         char pattern[sizeof fds_pattern];

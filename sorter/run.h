@@ -12,8 +12,8 @@ void walk_directory(const char *dir, file_step step, const char *pattern, unsign
 enum run_ending {
     run_done = 0,          // "Done!"
     run_no_catalogue = 1,  // the catalogue could not be had: nothing was done
-    run_locked_out = 2,    // another run holds a directory, or it cannot be locked: nothing
-                           // was done
+    run_refused = 2,       // nothing was done: another run holds a directory, one cannot be
+                           // locked, or the directory text is too long
     run_report_failed = 3, // "Done!", but miss.txt could not be written
     run_left_pending = 4,  // "Done!", but an interrupted sort could not be undone
 };

@@ -1,22 +1,15 @@
 // Moving files into the outcome subdirectories beside them, never over an existing file.
 #include "subdir_move.h"
 
+#include "name_limits.h"
+#include "path.h"
 #include "vfs.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-static constexpr std::size_t path_limit = 260;  // a file path: 259 characters at most
-static constexpr std::size_t target_size = 256; // a target path: 255 characters at most
-static constexpr int numbered_attempts = 10;    // the digits 0 .. 9
-
-// The file-name part of a path: everything behind its last separator.
-static const char *file_part(const char *path)
-{
-    const char *sep = std::strrchr(path, plat_sep);
-    return sep != nullptr ? sep + 1 : path;
-}
+static constexpr int numbered_attempts = 10; // the digits 0 .. 9
 
 // Appends len bytes of text to the terminated text in buf; false (buf unchanged) when the
 // result would not fit in size bytes.
@@ -48,14 +41,14 @@ static bool same_ignoring_case(const char *a, const char *b)
 // Gives the target's file name the source's extension when the two differ other than in
 // case. Only file-name parts count, so a "." in a directory name is never cut into. A name
 // without "." is left as it is. False when the result does not fit.
-static bool keep_source_extension(const char *source, char (&target)[target_size])
+static bool keep_source_extension(const char *source, char (&target)[target_buffer_size])
 {
-    const char *source_dot = std::strrchr(file_part(source), '.');
-    char *target_dot = std::strrchr(const_cast<char *>(file_part(target)), '.');
+    const char *source_dot = std::strrchr(path_file_part(source), '.');
+    char *target_dot = std::strrchr(const_cast<char *>(path_file_part(target)), '.');
     if (source_dot == nullptr || target_dot == nullptr ||
         same_ignoring_case(source_dot, target_dot))
         return true;
-    char kept[target_size];
+    char kept[target_buffer_size];
     std::memcpy(kept, target, static_cast<std::size_t>(target_dot - target) + 1);
     kept[target_dot - target] = '\0';
     if (!append(kept, sizeof kept, source_dot))
@@ -69,7 +62,7 @@ static bool keep_source_extension(const char *source, char (&target)[target_size
 static bool start_target(const char *path, const char *subdir, char *target, std::size_t size)
 {
     target[0] = '\0';
-    const char *name = file_part(path);
+    const char *name = path_file_part(path);
     const char sep[2] = {plat_sep, '\0'};
     bool fits = name != path ? append(target, size, path, static_cast<std::size_t>(name - path))
                              : append(target, size, ".") && append(target, size, sep);
@@ -82,7 +75,7 @@ static bool start_target(const char *path, const char *subdir, char *target, std
 // of that name, a plain file too, counts as there.
 static bool ensure_directory_of(char *target)
 {
-    char *name = const_cast<char *>(file_part(target));
+    char *name = const_cast<char *>(path_file_part(target));
     char saved = name[-1];
     name[-1] = '\0';
     bool ok = vfs->entry_exists(target) || vfs->make_dir(target) == 0;
@@ -93,12 +86,12 @@ static bool ensure_directory_of(char *target)
 // The target of a move of path into subdir under new_name (or its own name) before any
 // numbering, with subdir made when missing. False when there is none.
 static bool first_target(const char *path, const char *subdir, const char *new_name, unsigned flags,
-                         char (&target)[target_size])
+                         char (&target)[target_buffer_size])
 {
-    if (path == nullptr || std::strlen(path) >= path_limit)
+    if (path == nullptr || std::strlen(path) > path_max)
         return false;
     // A new name must stay inside the subdirectory: one plain name.
-    const char *name = new_name != nullptr ? new_name : file_part(path);
+    const char *name = new_name != nullptr ? new_name : path_file_part(path);
     if (!plat_is_plain_name(name))
         return false;
     if (!start_target(path, subdir, target, sizeof target) || !append(target, sizeof target, name))
@@ -127,7 +120,7 @@ static int move_to_numbered_name(const char *path, char *target)
 int free_target_in_subdir(const char *path, const char *subdir, unsigned flags, char *target,
                           std::size_t size)
 {
-    char t[target_size];
+    char t[target_buffer_size];
     if (!first_target(path, subdir, nullptr, flags, t))
         return move_failed;
     for (int attempt = 0; vfs->entry_exists(t); attempt++) {
@@ -144,7 +137,7 @@ int free_target_in_subdir(const char *path, const char *subdir, unsigned flags, 
 int move_to_subdir_landed(const char *path, const char *subdir, const char *new_name,
                           unsigned flags, char *landed, std::size_t landed_size)
 {
-    char target[target_size];
+    char target[target_buffer_size];
     if (!first_target(path, subdir, new_name, flags, target))
         return move_failed;
     if (vfs->move_noreplace(path, target) != 0 &&

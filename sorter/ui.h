@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Shows a message and waits until the user has seen it. owned: owned by the main dialog
 // (otherwise a box without owner window).
@@ -11,8 +12,8 @@ void ui_message(bool owned, const char *text, const char *caption);
 // Whether the check box with this control id is checked.
 bool ui_is_checked(int control_id);
 
-// The directory field's text, at most size - 1 characters, terminated.
-void ui_directory_text(char *buf, std::size_t size);
+// The directory field's text, whole, as UTF-8.
+std::string ui_directory_text();
 
 // Replaces the version label's text.
 void ui_set_version_label(const char *text);

@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-static constexpr std::size_t directory_max = 254; // what the directory field holds
-
 static const char usage_text[] =
     "Usage: vormlin [OPTION...] [DIRECTORY...]\n"
     "Sorts Famicom Disk System images (.fds, then .fam) of each DIRECTORY (default: the\n"
@@ -76,7 +74,8 @@ static run_tally tally;
 // Every line that tells what a run does or would do.
 static void print_line(const std::string &text)
 {
-    std::printf("%s%s\n", dry_run ? "dry run: " : "", text.c_str());
+    std::string line = std::string(dry_run ? "dry run: " : "") + text + "\n";
+    plat_write_text(stdout, line.data(), line.size());
     std::fflush(stdout);
 }
 
@@ -86,7 +85,7 @@ void ui_message(bool, const char *text, const char *caption)
     if (line.empty() || line.back() != '\n')
         line += '\n';
     std::fflush(stdout);
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    plat_write_text(stderr, line.data(), line.size());
     std::fflush(stderr);
 }
 
@@ -99,13 +98,9 @@ bool ui_is_checked(int control_id)
     return false;
 }
 
-void ui_directory_text(char *buf, std::size_t size)
+std::string ui_directory_text()
 {
-    if (size == 0)
-        return;
-    std::size_t n = std::min(size - 1, directory_field.size());
-    std::memcpy(buf, directory_field.data(), n);
-    buf[n] = '\0';
+    return directory_field;
 }
 
 void ui_set_version_label(const char *text)
@@ -150,7 +145,7 @@ static void print_planned_report()
         return;
     }
     print_line("miss.txt would read:");
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    plat_write_text(stdout, text.data(), text.size());
     std::fflush(stdout);
 }
 
@@ -165,7 +160,7 @@ static int exit_status_of(int result)
         return tally.fates[fate_failed] > 0 ? exit_failed : 0;
     case run_no_catalogue:
         return 1;
-    case run_locked_out:
+    case run_refused:
         return exit_busy;
     default:
         return exit_failed;
@@ -181,7 +176,7 @@ static int run_once(const std::string &dir)
     int result = run();
     int status = exit_status_of(result);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (dry_run && result != run_no_catalogue && result != run_locked_out)
+    if (dry_run && result != run_no_catalogue && result != run_refused)
         print_planned_report();
     if (verbose)
         print_summary(elapsed.count());
@@ -229,16 +224,17 @@ static bool parse_option(const char *arg)
 
 static int usage_error(const char *message, const char *arg)
 {
-    std::fprintf(stderr, "vormlin: %s '%s'\n%s", message, arg, usage_text);
+    std::string text = std::string("vormlin: ") + message + " '" + arg + "'\n" + usage_text;
+    plat_write_text(stderr, text.data(), text.size());
     return 2;
 }
 
 // Fills the settings and the directories; 0, or the exit status of a usage error.
-static int parse_arguments(int argc, char **argv, std::vector<std::string> *dirs)
+static int parse_arguments(const std::vector<std::string> &args, std::vector<std::string> *dirs)
 {
     bool options_end = false;
-    for (int i = 1; i < argc; i++) {
-        const char *arg = argv[i];
+    for (std::size_t i = 1; i < args.size(); i++) {
+        const char *arg = args[i].c_str();
         if (!options_end && std::strcmp(arg, "--") == 0) {
             options_end = true;
         } else if (!options_end && arg[0] == '-' && arg[1] != '\0') {
@@ -246,7 +242,7 @@ static int parse_arguments(int argc, char **argv, std::vector<std::string> *dirs
                 return usage_error("unknown option", arg);
         } else if (arg[0] == '\0') {
             return usage_error("empty directory name", arg);
-        } else if (std::strlen(arg) > directory_max) {
+        } else if (std::strlen(arg) > directory_text_max) {
             return usage_error("directory name too long (254 characters at most):", arg);
         } else {
             dirs->emplace_back(arg);
@@ -259,7 +255,8 @@ int main(int argc, char **argv)
 {
     plat_init();
     std::vector<std::string> dirs;
-    int status = parse_arguments(argc, argv, &dirs);
+    // UTF-8 whatever the system's code page, so that every folder name arrives whole.
+    int status = parse_arguments(plat_arguments(argc, argv), &dirs);
     if (status != 0)
         return status;
     if (help_asked) {
@@ -281,7 +278,8 @@ int main(int argc, char **argv)
     for (const std::string &dir : dirs) {
         // Checked at its turn: an earlier run may make it (a DIRECTORY of "games/ren").
         if (!vfs->entry_state(dir.c_str()).directory) {
-            std::fprintf(stderr, "vormlin: not a directory: '%s'\n", dir.c_str());
+            std::string text = "vormlin: not a directory: '" + dir + "'\n";
+            plat_write_text(stderr, text.data(), text.size());
             status = 2;
             break;
         }

@@ -1,7 +1,9 @@
 // The sorter's Windows front end: the entry point, the main dialog's procedure and the
 // dialog's side of ui.h. All sorting happens in run(); this file only moves texts and clicks.
+// The dialog is a Unicode window: its texts are UTF-16 here and UTF-8 to the engine.
 #include "catalogue.h"
 #include "platform.h"
+#include "platform_win32.h"
 #include "report.h"
 #include "resource.h"
 #include "run.h"
@@ -19,40 +21,38 @@ namespace {
 HINSTANCE instance;
 HWND dialog;
 
-constexpr std::size_t field_buffer_size = 255; // the picker's and the start text's buffer
-constexpr LONG_PTR class_background = 5;       // a system colour brush: COLOR_MENU + 1
-const char pick_prompt[] = "Filename ignored.";
+constexpr std::size_t pick_buffer_size = 255; // the picker's file-name buffer, in characters
+constexpr LONG_PTR class_background = 5;      // a system colour brush: COLOR_MENU + 1
+const wchar_t pick_prompt[] = L"Filename ignored.";
 
-int clamp_to_int(std::size_t size)
+// Text for the dialog: UTF-8 from the engine as UTF-16.
+std::wstring wide(const char *text)
 {
-    return size > INT_MAX ? INT_MAX : static_cast<int>(size);
+    std::wstring out;
+    if (!utf8_to_wide(text, &out))
+        out.assign(text, text + std::strlen(text)); // not UTF-8: shown byte by byte
+    return out;
 }
 
 // The start-up directory with a backslash always appended, so that a root directory shows
-// two. A directory too long for the usual buffer is fetched whole instead of being cut.
+// two. It is fetched whole, however long.
 void show_start_directory(HWND dlg)
 {
-    char buffer[field_buffer_size];
-    std::string text;
-    DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
-    if (length > 0 && length < sizeof buffer) {
-        text.assign(buffer, length);
-    } else if (length >= sizeof buffer) {
-        text.resize(length);
-        DWORD stored = GetCurrentDirectoryA(length, text.data());
-        text.resize(stored < length ? stored : 0);
-    }
-    text += '\\';
-    SetDlgItemTextA(dlg, IDC_DIRECTORY, text.c_str());
+    DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    std::wstring text(needed, L'\0');
+    DWORD length = needed > 0 ? GetCurrentDirectoryW(needed, text.data()) : 0;
+    text.resize(length < needed ? length : 0);
+    text += L'\\';
+    SetDlgItemTextW(dlg, IDC_DIRECTORY, text.c_str());
 }
 
 INT_PTR dlg_init(HWND dlg)
 {
     dialog = dlg;
-    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VORMLIN));
-    // On 32-bit Windows these are SetClassLongA with GCL_HICON and GCL_HBRBACKGROUND.
-    SetClassLongPtrA(dlg, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
-    SetClassLongPtrA(dlg, GCLP_HBRBACKGROUND, class_background);
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VORMLIN));
+    // On 32-bit Windows these are SetClassLongW with GCL_HICON and GCL_HBRBACKGROUND.
+    SetClassLongPtrW(dlg, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+    SetClassLongPtrW(dlg, GCLP_HBRBACKGROUND, class_background);
     show_start_directory(dlg);
     return 1;
 }
@@ -72,19 +72,19 @@ INT_PTR dlg_start(HWND dlg)
 // off, leaving the chosen directory with its final backslash.
 INT_PTR dlg_pick_directory(HWND dlg)
 {
-    char path[field_buffer_size] = {};
+    wchar_t path[pick_buffer_size] = {};
     std::memcpy(path, pick_prompt, sizeof pick_prompt);
-    OPENFILENAMEA request = {};
+    OPENFILENAMEW request = {};
     request.lStructSize = sizeof request;
     request.hwndOwner = dlg;
     request.hInstance = instance;
     request.lpstrFile = path;
-    request.nMaxFile = sizeof path;
+    request.nMaxFile = pick_buffer_size;
     request.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOTESTFILECREATE;
-    if (!GetSaveFileNameA(&request) || request.nFileOffset >= sizeof path)
+    if (!GetSaveFileNameW(&request) || request.nFileOffset >= pick_buffer_size)
         return 1;
-    path[request.nFileOffset] = '\0';
-    SetDlgItemTextA(dlg, IDC_DIRECTORY, path);
+    path[request.nFileOffset] = L'\0';
+    SetDlgItemTextW(dlg, IDC_DIRECTORY, path);
     return 1;
 }
 
@@ -99,7 +99,7 @@ INT_PTR dlg_command(HWND dlg, UINT message, WPARAM wparam, LPARAM lparam)
         write_missing_report(report_games_window);
         return 1;
     default:
-        return DefWindowProcA(dlg, message, wparam, lparam) == 0 ? 1 : 0;
+        return DefWindowProcW(dlg, message, wparam, lparam) == 0 ? 1 : 0;
     }
 }
 
@@ -122,11 +122,11 @@ INT_PTR CALLBACK dialog_procedure(HWND dlg, UINT message, WPARAM wparam, LPARAM 
     case WM_COMMAND:
         return dlg_command(dlg, message, wparam, lparam);
     case WM_PAINT:
-        return DefWindowProcA(dlg, message, wparam, lparam);
+        return DefWindowProcW(dlg, message, wparam, lparam);
     case WM_DESTROY:
         return dlg_destroy(dlg);
     default:
-        return DefWindowProcA(dlg, message, wparam, lparam) == 0 ? 1 : 0;
+        return DefWindowProcW(dlg, message, wparam, lparam) == 0 ? 1 : 0;
     }
 }
 
@@ -134,25 +134,26 @@ INT_PTR CALLBACK dialog_procedure(HWND dlg, UINT message, WPARAM wparam, LPARAM 
 
 void ui_message(bool owned, const char *text, const char *caption)
 {
-    MessageBoxA(owned ? dialog : nullptr, text, caption, MB_OK);
+    MessageBoxW(owned ? dialog : nullptr, wide(text).c_str(), wide(caption).c_str(), MB_OK);
 }
 
 bool ui_is_checked(int control_id)
 {
-    return SendMessageA(GetDlgItem(dialog, control_id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(GetDlgItem(dialog, control_id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void ui_directory_text(char *buf, std::size_t size)
+std::string ui_directory_text()
 {
-    if (buf == nullptr || size == 0)
-        return;
-    buf[0] = '\0';
-    GetWindowTextA(GetDlgItem(dialog, IDC_DIRECTORY), buf, clamp_to_int(size));
+    HWND field = GetDlgItem(dialog, IDC_DIRECTORY);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+    int length = GetWindowTextW(field, text.data(), static_cast<int>(text.size()));
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return wide_to_utf8(text);
 }
 
 void ui_set_version_label(const char *text)
 {
-    SetWindowTextA(GetDlgItem(dialog, IDC_VERSION), text);
+    SetWindowTextW(GetDlgItem(dialog, IDC_VERSION), wide(text).c_str());
 }
 
 void ui_file_done(const file_report *)
@@ -167,6 +168,6 @@ int WINAPI WinMain(HINSTANCE this_instance, HINSTANCE, LPSTR, int)
 {
     plat_init();
     instance = this_instance;
-    DialogBoxParamA(this_instance, "VORMLIN", nullptr, dialog_procedure, 0);
+    DialogBoxParamW(this_instance, L"VORMLIN", nullptr, dialog_procedure, 0);
     return 0;
 }

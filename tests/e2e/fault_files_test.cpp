@@ -132,7 +132,8 @@ TEST_F(FaultTest, NamesAndPathsLongerThan255CharactersFailCleanly)
               snapshot_tree(games));
     EXPECT_NE(std::string::npos,
               r.out.find(long_name + ": backup into bak failed; left unchanged"));
-    EXPECT_NE(std::string::npos, r.out.find(longest + ": not readable; left in place"));
+    EXPECT_NE(std::string::npos,
+              r.out.find(longest + ": its path is longer than 259 bytes; left in place"));
     // A directory path the dialog's field could not hold is refused before anything is done.
     std::filesystem::remove(work + "/miss.txt");
     run_result refused = vormlin({std::string(255, 'd')}, work);

@@ -25,14 +25,9 @@ bool ui_is_checked(int control_id)
            ui_stub.checked_ids.end();
 }
 
-void ui_directory_text(char *buf, std::size_t size)
+std::string ui_directory_text()
 {
-    if (size == 0) {
-        return;
-    }
-    std::size_t n = std::min(size - 1, ui_stub.directory.size());
-    std::memcpy(buf, ui_stub.directory.data(), n);
-    buf[n] = '\0';
+    return ui_stub.directory;
 }
 
 void ui_set_version_label(const char *text)
