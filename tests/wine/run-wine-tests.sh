@@ -71,6 +71,8 @@ need_command wine wine
 need_command Xvfb xvfb
 need_command import imagemagick
 need_command python3 python3
+need_command localedef locales
+need_command iconv libc-bin
 [[ -d /usr/share/wine/fonts ]] || missing+=("fonts-wine (for /usr/share/wine/fonts)")
 # Not there is not broken: the whole stage is skipped, and the caller decides whether it may be.
 skip_stage() {
@@ -306,10 +308,10 @@ prepare_side() { # dir catalogue-subdir
 compare_trees() { # name linux-dir windows-dir
   local f bad=""
   diff -r -x miss.txt "$2" "$3" >"$scratch/tree.diff" 2>&1 || bad="trees differ"
-  for f in $(cd "$2" && find . -name miss.txt) $(cd "$3" && find . -name miss.txt); do
+  while IFS= read -r -d '' f; do
     unix_text "$3/$f" >"$scratch/miss.txt" 2>/dev/null
     cmp -s "$2/$f" "$scratch/miss.txt" || bad="$bad $f differs"
-  done
+  done < <(cd "$2" && find . -name miss.txt -print0; cd "$3" && find . -name miss.txt -print0)
   if [[ -z $bad ]]; then ok "$1"; else
     fail "$1: $bad"
     head -20 "$scratch/tree.diff"
@@ -361,6 +363,106 @@ order_free=1
 compare_engine "collection in the current directory, two runs" coll coll -v . .
 order_free=""
 compare_engine "no catalogue" work none -v ../coll
+
+# --- b1) names and catalogue encodings in a Western and a Japanese Windows --------------------
+
+section "names and catalogue encodings under a Western (1252) and a Japanese (932) code page"
+# Wine takes its code page from the locale. Names: Japanese text, characters whose second byte
+# in code page 932 is 0x5C ("\\": ソ, 表, 能), accents and an emoji; the folder sorted ends in
+# 表 and the current one is Japanese too. Catalogues: UTF-8 (the Linux dumper's), the Windows
+# dumper's own, UTF-16LE with its mark (PowerShell 5.1, Notepad "Unicode"), and the legacy code
+# page of each locale (earlier Windows dumpers). Each tree must be the Linux vormlin's.
+locales=$scratch/locales
+names=$scratch/names
+mkdir -p "$locales" "$names/known" || die "no directory for the locales"
+localedef -i en_US -f UTF-8 "$locales/en_US.UTF-8" >/dev/null 2>&1 &&
+  localedef -i ja_JP -f UTF-8 "$locales/ja_JP.UTF-8" >/dev/null 2>&1 ||
+  die "localedef could not build the locales (Debian: locales)"
+in_locale() { # locale dir program args...: a Windows program under that locale's code page
+  (cd "$2" && LOCPATH=$locales LC_ALL=$1 timeout 120 "$wine_cmd" "${@:3}")
+}
+coll_name="ファミコン ディスク 表"
+work_name="作業 能"
+gen --game SLMN --sides 2 --files 3 --seed 31 "$names/known/ソロモンの鍵 (Japan).fds"
+gen --game PKCF --files 4 --seed 32 --header "$names/known/Pokémon Café (Japan).fds"
+gen --game EMJI --files 2 --seed 33 "$names/known/表 😀 Emoji.fds"
+gen --game PLAN --files 3 --seed 34 --header "$names/known/Plain (Japan).fds"
+(cd "$names/known" && "$quindle" '*') >"$names/utf8.dat" || die "no UTF-8 catalogue"
+{ printf '\xff\xfe'; sed 's/$/\r/' "$names/utf8.dat" | iconv -f UTF-8 -t UTF-16LE; } \
+  >"$names/utf16.dat" || die "no UTF-16 catalogue"
+# Each legacy catalogue holds the lines its code page can write; the Linux run gets the same
+# lines in UTF-8.
+legacy_catalogue() { # code-page out-legacy out-utf8
+  local line
+  : >"$2" && : >"$3"
+  while IFS= read -r line; do
+    if printf '%s\r\n' "$line" | iconv -f UTF-8 -t "$1" >>"$2" 2>/dev/null; then
+      printf '%s\n' "$line" >>"$3"
+    fi
+  done <"$names/utf8.dat"
+}
+legacy_catalogue CP1252 "$names/cp1252.dat" "$names/cp1252-utf8.dat"
+legacy_catalogue CP932 "$names/cp932.dat" "$names/cp932-utf8.dat"
+cp "$exes/dumper/quindle.exe" "$names/known/"
+for locale in en_US.UTF-8 ja_JP.UTF-8; do
+  in_locale "$locale" "$names/known" quindle.exe '*' >"$scratch/win.out" 2>/dev/null
+  unix_text "$scratch/win.out" | grep -v '^<line end' >"$scratch/win.txt"
+  unix_text "$scratch/win.out" >"$names/quindle-$locale.dat"
+  if cmp -s "$names/utf8.dat" "$scratch/win.txt"; then
+    ok "quindle.exe '*' under $locale writes the Linux catalogue, names as UTF-8"
+  else
+    fail "quindle.exe '*' under $locale differs from the Linux quindle"
+    diff "$names/utf8.dat" "$scratch/win.txt" | head -6
+  fi
+  in_locale "$locale" "$names/known" quindle.exe -i "ソロモンの鍵 (Japan).fds" "表 😀 Emoji.fds" \
+    >"$scratch/win.out" 2>/dev/null
+  (cd "$names/known" && "$quindle" -i "ソロモンの鍵 (Japan).fds" "表 😀 Emoji.fds") >"$scratch/linux.out"
+  if unix_text "$scratch/win.out" | cmp -s "$scratch/linux.out" -; then
+    ok "quindle.exe under $locale reports files named on its command line"
+  else
+    fail "quindle.exe under $locale on named files differs from the Linux quindle"
+  fi
+done
+rm -f "$names/known/quindle.exe"
+
+prepare_names() { # dir catalogue
+  mkdir -p "$1/$work_name" "$1/$coll_name" && cp "$2" "$1/$work_name/ingredients.dat" &&
+    cp "$names/known/ソロモンの鍵 (Japan).fds" "$1/$coll_name/ソフト メトロイド.fds" &&
+    cp "$names/known/Pokémon Café (Japan).fds" "$1/$coll_name/Café.fds" &&
+    cp "$names/known/Pokémon Café (Japan).fds" "$1/$coll_name/能 dupe.fds" &&
+    cp "$names/known/表 😀 Emoji.fds" "$1/$coll_name/😀.fds" &&
+    cp "$names/known/Plain (Japan).fds" "$1/$coll_name/plain ソ.fds" &&
+    printf 'no disk here' >"$1/$coll_name/junk 表.fds"
+}
+
+compare_names() { # locale windows-catalogue linux-catalogue
+  local name="$(basename "$2") under $1" dir=$names/$((++names_case))
+  prepare_names "$dir/linux" "$3" && prepare_names "$dir/windows" "$2" || die "no copy for $name"
+  (cd "$dir/linux/$work_name" && "$vormlin" -v "../$coll_name") >"$scratch/linux.out" 2>&1
+  local linux_status=$?
+  in_locale "$1" "$dir/windows/$work_name" "$scratch/engine_driver.exe" -v "..\\$coll_name" \
+    >"$scratch/win.out" 2>"$scratch/win.err"
+  local win_status=$?
+  rm -f "$dir/linux/$work_name/ingredients.dat" "$dir/windows/$work_name/ingredients.dat"
+  { unix_text "$scratch/win.out"; unix_text "$scratch/win.err" | grep -vE '^(wine: |[0-9a-f]{4}:err:)'; } |
+    unix_paths | sed -E 's/ in [0-9]+\.[0-9]{2} s$//' | sort >"$scratch/win.txt"
+  sed -E 's/ in [0-9]+\.[0-9]{2} s$//' "$scratch/linux.out" | sort >"$scratch/linux.txt"
+  if [[ $linux_status -eq $win_status ]] && cmp -s "$scratch/linux.txt" "$scratch/win.txt"; then
+    ok "$name: the sorter's lines and status ($win_status) are the Linux vormlin's"
+  else
+    fail "$name: lines or status differ ($linux_status / $win_status)"
+    diff "$scratch/linux.txt" "$scratch/win.txt" | head -10
+  fi
+  compare_trees "$name: the tree and miss.txt are the Linux vormlin's" "$dir/linux" "$dir/windows"
+}
+names_case=0
+for locale in en_US.UTF-8 ja_JP.UTF-8; do
+  compare_names "$locale" "$names/utf8.dat" "$names/utf8.dat"
+  compare_names "$locale" "$names/quindle-$locale.dat" "$names/utf8.dat"
+  compare_names "$locale" "$names/utf16.dat" "$names/utf8.dat"
+done
+compare_names en_US.UTF-8 "$names/cp1252.dat" "$names/cp1252-utf8.dat"
+compare_names ja_JP.UTF-8 "$names/cp932.dat" "$names/cp932-utf8.dat"
 
 # --- b2) one sort at a time, and runs killed half-way ----------------------------------------
 
