@@ -1,8 +1,9 @@
-// The field reader and the catalogue loader: text-mode reading, number conversion, limits and
-// the read-once rule.
+// The field reader and the catalogue loader: decoding to UTF-8, text-mode reading, number
+// conversion, limits and the read-once rule.
 #include "catalogue.h"
 #include "catalogue_fixture.h"
 #include "test_support.h"
+#include "text_decode.h"
 #include "ui_stub.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,67 @@
 #include <string>
 
 namespace {
+
+using namespace std::string_literals;
+using testing::PrintToString;
+
+// UTF-16 as a file holds it: the mark, then every unit in the given byte order.
+std::string utf16(std::u16string_view text, bool big_endian)
+{
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += big_endian ? high : low;
+        out += big_endian ? low : high;
+    }
+    return out;
+}
+
+// The legacy code page's stand-in: Latin-1, in which every byte is a character.
+std::string latin1_to_utf8(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80)
+            out += static_cast<char>(0xC0 | b >> 6);
+        out += b >= 0x80 ? static_cast<char>(0x80 | (b & 0x3F)) : c;
+    }
+    return out;
+}
+
+TEST(DecodeText, MarksUtf16AndLegacyLinesGiveUtf8)
+{
+    const std::string lone_high = "\xFF\xFE"s + "a\0\x3D\xD8"s;
+    const struct {
+        std::string raw, utf8;
+        decode_result result;
+    } cases[] = {
+        {"a;b\r\nc\x1A", "a;b\r\nc\x1A", decode_ok},
+        {"\xEF\xBB\xBFG;\xC3\xA9\n\xE9", "G;\xC3\xA9\n\xC3\xA9", decode_ok},
+        // Only the lines that are not UTF-8 (a bad or cut sequence, an overlong form, a
+        // surrogate, beyond U+10FFFF) are legacy text.
+        {"\xE9t\r\nsolo\xC3\xA9\n\xC0\xAF\n\xE0\x9F\xBF\n\xF0\x8F\xBF\xBF\n\xED\xA0\x80\n"
+         "\xF4\x90\x80\x80\n\xE3\x82",
+         "\xC3\xA9t\r\nsolo\xC3\xA9\n\xC3\x80\xC2\xAF\n\xC3\xA0\xC2\x9F\xC2\xBF\n"
+         "\xC3\xB0\xC2\x8F\xC2\xBF\xC2\xBF\n\xC3\xAD\xC2\xA0\xC2\x80\n"
+         "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80\n\xC3\xA3\xC2\x82",
+         decode_ok},
+        {utf16(u"ソé;\r\n\x1Az", false), "\xE3\x82\xBD\xC3\xA9;\r\n\x1Az", decode_ok},
+        {utf16(u"ソé;\r\n\x1Az", true), "\xE3\x82\xBD\xC3\xA9;\r\n\x1Az", decode_ok},
+        {"\xFF\xFE\x3D\xD8\x00\xDE"s, "\xF0\x9F\x98\x80", decode_ok},
+        {"\xFE\xFF\xD8\x3D\xDE\x00"s, "\xF0\x9F\x98\x80", decode_ok},
+        {"\xFF\xFEz", "", decode_malformed},
+        {lone_high, "", decode_malformed},
+        {lone_high + "b\0"s, "", decode_malformed},
+        {"\xFE\xFF\xDE\x00\x00z"s, "", decode_malformed},
+    };
+    for (const auto &c : cases) {
+        utf8_text out;
+        EXPECT_EQ(decode_text(c.raw, latin1_to_utf8, &out), c.result) << PrintToString(c.raw);
+        EXPECT_EQ(std::string(out.bytes.get(), out.size), c.utf8) << PrintToString(c.raw);
+    }
+}
 
 // A stream over the given bytes, read back from a temporary file.
 struct stream_over {
