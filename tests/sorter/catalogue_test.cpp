@@ -74,21 +74,11 @@ TEST(DecodeText, MarksUtf16AndLegacyLinesGiveUtf8)
     }
 }
 
-// A stream over the given bytes, read back from a temporary file.
+// A stream over the given bytes.
 struct stream_over {
-    explicit stream_over(const std::string &text)
+    explicit stream_over(const std::string &content) : text(content)
     {
-        in.file = std::tmpfile();
-        in.ended = false;
-        if (in.file != nullptr) {
-            std::fwrite(text.data(), 1, text.size(), in.file);
-            std::rewind(in.file);
-        }
-    }
-    ~stream_over()
-    {
-        if (in.file != nullptr)
-            std::fclose(in.file);
+        in = {text.data(), text.data() + text.size(), false};
     }
     std::string next(std::size_t *count, std::size_t max = 80)
     {
@@ -96,13 +86,13 @@ struct stream_over {
         *count = fstrtok(&in, ';', buf, max);
         return buf;
     }
+    std::string text;
     text_stream in{};
 };
 
 TEST(Fstrtok, FieldsEndAtTheDelimiterOrALineFeedAndTheFileEndGivesZero)
 {
     stream_over s("ab;cde\nf;;g");
-    ASSERT_NE(s.in.file, nullptr);
     std::size_t n = 99;
     EXPECT_EQ(s.next(&n), "ab");
     EXPECT_EQ(n, 2u);
@@ -169,6 +159,29 @@ TEST(Fstrtok, OverLongFieldKeepsEightyOneCharactersAndDropsTheRestOfItsLine)
     EXPECT_EQ(s.next(&n), "next");
 }
 
+TEST(Fstrtok, OverLongFieldNeverEndsInsideACharacter)
+{
+    const struct {
+        std::size_t ascii; // before the character
+        const char *character;
+        std::size_t kept;
+    } cases[] = {
+        {80, "\xC3\xA9", 80},     {79, "\xC3\xA9", 81},         {79, "\xE3\x82\xBD", 79},
+        {78, "\xE3\x82\xBD", 81}, {78, "\xF0\x9F\x98\x80", 78}, {77, "\xF0\x9F\x98\x80", 81},
+    };
+    for (const auto &c : cases) {
+        ui_stub_reset();
+        std::string field = std::string(c.ascii, 'a') + c.character + "zz";
+        stream_over s(field + "\nnext;");
+        std::size_t n = 0;
+        std::string kept = field.substr(0, c.kept);
+        EXPECT_EQ(s.next(&n), kept) << c.ascii;
+        ASSERT_EQ(ui_stub.messages.size(), 1u);
+        EXPECT_EQ(ui_stub.messages[0].text,
+                  "Error loading datfile, record too long:\n\t" + kept + "\n");
+    }
+}
+
 TEST(Fstrtok, OverLongFieldRunningToTheFileEndGivesZero)
 {
     ui_stub_reset();
@@ -224,14 +237,37 @@ TEST_F(CatalogueLoad, ReadsEveryFieldOfALine)
     EXPECT_TRUE(ui_stub.messages.empty());
 }
 
-TEST_F(CatalogueLoad, WindowsLineEndsAndTheEndOfFileByteLoadLikeLinuxText)
+TEST_F(CatalogueLoad, WindowsLineEndsAndTheEndOfFileByteLoadLikeLinuxTextInEveryEncoding)
 {
-    write_catalogue("A;1;0;1;1;01;11;One.fds\r\nB;1;0;1;1;01;22;Two\r.fds\r\n\x1A"
-                    "C;1;0;1;1;01;33;Three.fds\n");
+    const std::string text = "A;1;0;1;1;01;11;One.fds\r\nB;1;0;1;1;01;22;Two\r.fds\r\n\x1A"
+                             "C;1;0;1;1;01;33;Three.fds\n";
+    const std::u16string wide(text.begin(), text.end());
+    const std::string encodings[] = {text, "\xEF\xBB\xBF" + text, utf16(wide, false),
+                                     utf16(wide, true)};
+    for (const std::string &file : encodings) {
+        reset_catalogue_for_tests();
+        write_catalogue(file);
+        EXPECT_EQ(load_catalogue(), 3);
+        EXPECT_STREQ(catalogue[1].name, "One.fds");
+        EXPECT_STREQ(catalogue[2].name, "Two\r.fds");
+        EXPECT_EQ(catalogue[2].crcs[0], 0x22u);
+    }
+}
+
+TEST_F(CatalogueLoad, GameCodesAndNamesNeverEndInsideACharacter)
+{
+    const std::string kana = "\xE3\x82\xBD", kana26 = [&] {
+        std::string s;
+        for (int i = 0; i < 26; i++)
+            s += kana;
+        return s;
+    }();
+    write_catalogue(kana + kana + ";1;0;1;1;00;N.fds\nab" + kana + ";1;0;1;1;00;x" + kana26 + kana +
+                    "\n");
     EXPECT_EQ(load_catalogue(), 3);
-    EXPECT_STREQ(catalogue[1].name, "One.fds");
-    EXPECT_STREQ(catalogue[2].name, "Two\r.fds");
-    EXPECT_EQ(catalogue[2].crcs[0], 0x22u);
+    EXPECT_EQ(catalogue[1].game_code, kana);
+    EXPECT_STREQ(catalogue[2].game_code, "ab");
+    EXPECT_EQ(catalogue[2].name, "x" + kana26);
 }
 
 TEST_F(CatalogueLoad, CrcFieldsConvertAsHexadecimal)
@@ -386,9 +422,14 @@ TEST_F(CatalogueLoad, OverLongGameCodeKeepsItsFirstFourCharacters)
     EXPECT_STREQ(catalogue[1].name, "N.fds");
 }
 
-TEST_F(CatalogueLoad, IsReadOnceAndAMissingFileIsTriedAgain)
+TEST_F(CatalogueLoad, IsReadOnceAndAMissingOrUndecodableFileIsTriedAgain)
 {
     EXPECT_EQ(load_catalogue(), 0);
+    for (const char *utf16_odd_or_lone : {"\xFF\xFEz", "\xFE\xFF\xD8\x3D"}) {
+        write_catalogue(utf16_odd_or_lone);
+        EXPECT_EQ(load_catalogue(), 0);
+    }
+    EXPECT_TRUE(ui_stub.messages.empty());
     write_catalogue(lines(2));
     EXPECT_EQ(load_catalogue(), 3);
     catalogue[1].found = 7;
