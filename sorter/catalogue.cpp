@@ -2,8 +2,10 @@
 // read once per process and kept until the program ends.
 #include "catalogue.h"
 
+#include "image_file.h"
+#include "platform.h"
+#include "text_decode.h"
 #include "ui.h"
-#include "vfs.h"
 
 #include <cstring>
 
@@ -17,24 +19,20 @@ constexpr char field_delimiter = ';';
 constexpr int end_of_file_byte = 0x1A;
 constexpr std::size_t game_code_chars = 4;
 
-// One character as text mode delivers it: CR LF becomes LF, 0x1A ends the file. We open
-// the file in binary mode and do this ourselves so that every platform reads it alike.
+// One character as text mode delivers it: CR LF becomes LF, 0x1A ends the text. We do this
+// ourselves so that every platform reads the catalogue alike.
 int text_getc(text_stream *in)
 {
     if (in->ended)
         return EOF;
-    int c = std::fgetc(in->file);
-    if (c == '\r') {
-        int next = std::fgetc(in->file);
-        if (next == '\n')
-            return '\n';
-        if (next != EOF)
-            std::ungetc(next, in->file);
-        return '\r';
-    }
-    if (c == EOF || c == end_of_file_byte) {
+    if (in->next == in->end || *in->next == end_of_file_byte) {
         in->ended = true;
         return EOF;
+    }
+    auto c = static_cast<unsigned char>(*in->next++);
+    if (c == '\r' && in->next != in->end && *in->next == '\n') {
+        in->next++;
+        return '\n';
     }
     return c;
 }
@@ -127,14 +125,14 @@ std::int8_t read_small_number(text_stream *in)
     return parse_small_number(field);
 }
 
-// Reads one field into dest (size bytes), keeping as much of it as fits.
+// Reads one field into dest (size bytes), keeping as many whole characters as fit.
 void read_text_field(text_stream *in, char *dest, std::size_t size)
 {
     char field[field_max + 2];
     fstrtok(in, field_delimiter, field, field_max);
     std::size_t len = std::strlen(field);
     if (len >= size)
-        len = size - 1;
+        len = utf8_whole_length(field, size - 1);
     std::memcpy(dest, field, len);
     dest[len] = '\0';
 }
@@ -182,6 +180,17 @@ bool read_record(text_stream *in, cat_entry *e)
     return true;
 }
 
+// The catalogue file's text as UTF-8; false when the file cannot be read or decoded, or
+// memory for it cannot be had.
+bool read_catalogue_text(utf8_text *text)
+{
+    image_buffer raw;
+    if (read_image_file(catalogue_file_name, &raw) != read_ok)
+        return false;
+    std::string_view bytes(reinterpret_cast<const char *>(raw.begin()), raw.size);
+    return decode_text(bytes, plat_legacy_to_utf8, text) == decode_ok;
+}
+
 } // namespace
 
 std::size_t fstrtok(text_stream *in, char delim, char *buf, std::size_t max)
@@ -198,7 +207,8 @@ std::size_t fstrtok(text_stream *in, char delim, char *buf, std::size_t max)
         buf[n++] = static_cast<char>(c);
         if (n == max + 1) {
             bool line_ended = discard_rest_of_line(in);
-            buf[n] = '\0';
+            // A character that did not fit whole is left out.
+            buf[utf8_whole_length(buf, n)] = '\0';
             report_record_too_long(buf);
             return line_ended ? max : 0;
         }
@@ -211,21 +221,19 @@ int load_catalogue()
 {
     if (row_count != 0)
         return row_count;
-    // Binary on every platform: text_getc does the text-mode translation itself.
-    std::FILE *f = vfs->open_for_reading(catalogue_file_name);
-    if (f == nullptr)
+    // Read whole: whether it is UTF-16 or UTF-8 decides how every byte reads.
+    utf8_text text;
+    if (!read_catalogue_text(&text))
         return 0;
-    text_stream in{f, false};
+    text_stream in{text.bytes.get(), text.bytes.get() + text.size, false};
     int k = 1;
     for (;;) {
         if (k == catalogue_capacity) {
             report_table_full(k);
             break;
         }
-        if (!read_record(&in, &catalogue[k])) {
-            std::fclose(f);
+        if (!read_record(&in, &catalogue[k]))
             return k - 1; // the row count stays 0: the next run reads the file again
-        }
         if (in.ended) {
             // A record cut short by the end of the file is not kept.
             catalogue[k].crcs = std::vector<std::uint32_t>();
@@ -233,7 +241,6 @@ int load_catalogue()
         }
         k++;
     }
-    std::fclose(f);
     row_count = k;
     return row_count;
 }

@@ -27,20 +27,23 @@ extern cat_entry catalogue[catalogue_capacity];
 // 0 while not loaded; else one more than the number of loaded entries.
 extern std::int32_t row_count;
 
-// A catalogue file read in text mode on every platform: a carriage return directly before
-// a line feed is dropped, a byte 0x1A ends the file.
+// Catalogue text in memory, decoded to UTF-8 and read as text mode reads a file on every
+// platform: a carriage return directly before a line feed is dropped, a byte 0x1A ends it.
 struct text_stream {
-    std::FILE *file;
-    bool ended; // a read found no further character
+    const char *next; // the next byte to read
+    const char *end;  // one past the last byte
+    bool ended;       // a read found no further character
 };
 
 // Reads one field ending at delim, a line feed or the end of the file into buf (room for
-// max + 2 characters). Returns the number of characters stored, 0 when the end of the file
+// max + 2 bytes). A longer field keeps its first max + 1 bytes, less any character they
+// would split. Returns the field's length (max for a longer one), 0 when the end of the file
 // ended the field.
 std::size_t fstrtok(text_stream *in, char delim, char *buf, std::size_t max);
 
-// Loads ingredients.dat from the current directory unless already loaded; returns the
-// row count (0 when the file cannot be opened; see the messages for other results).
+// Loads ingredients.dat from the current directory unless already loaded, in any encoding
+// decode_text reads; returns the row count (0 when the file cannot be read or decoded; see
+// the messages for other results).
 int load_catalogue();
 
 // Releases every loaded entry's CRC list.

@@ -1,6 +1,6 @@
 // Damaged and unusual catalogue files end to end: binary garbage, more lines than the table
-// holds, one endless line, CRLF line ends, a 0x1A end mark. The run always ends with "Done!"
-// and no image is lost.
+// holds, one endless line, CRLF line ends, a 0x1A end mark, byte-order marks and UTF-16. The
+// run always ends with "Done!" and no image is lost, unless the file cannot be decoded.
 #include "fault_fixture.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +63,35 @@ std::string end_mark(const std::string &good)
     return good + "\x1A" + "MORE;1;0;1;1;01;12345678;After the mark.fds\n";
 }
 
+// UTF-16 as a file holds it: the mark, then every unit in the given byte order.
+std::string utf16(std::u16string_view text, bool big_endian)
+{
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += big_endian ? high : low;
+        out += big_endian ? low : high;
+    }
+    return out;
+}
+
+// As Windows PowerShell 5.1 redirects the dumper's output.
+std::string utf16le(const std::string &good)
+{
+    std::string text = crlf(good);
+    return utf16(std::u16string(text.begin(), text.end()), false);
+}
+
+std::string utf16be(const std::string &good)
+{
+    return utf16(std::u16string(good.begin(), good.end()), true);
+}
+
+std::string utf8_mark(const std::string &good)
+{
+    return "\xEF\xBB\xBF" + good;
+}
+
 class FaultCatalogue : public FaultTest, public ::testing::WithParamInterface<catalogue_case> {};
 
 TEST_P(FaultCatalogue, TheRunEndsNormallyAndNoImageIsLost)
@@ -87,6 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
     Files, FaultCatalogue,
     ::testing::Values(catalogue_case{"crlf", crlf, "5!", "", true},
                       catalogue_case{"end_mark", end_mark, "5!", "", true},
+                      catalogue_case{"utf16le", utf16le, "5!", "", true},
+                      catalogue_case{"utf16be", utf16be, "5!", "", true},
+                      catalogue_case{"utf8_mark", utf8_mark, "5!", "", true},
                       catalogue_case{"huge", huge, "500!", "FDS_ID: Too many ingredients: 501.\n",
                                      true},
                       catalogue_case{"endless", endless, "5!",
@@ -116,11 +148,13 @@ TEST_F(FaultTest, BinaryGarbageAsCatalogueIdentifiesNothingAndLosesNothing)
     EXPECT_EQ(3u, after.size());
 }
 
-// A catalogue that is no plain file is never waited on or read without end: the run stops
-// at once and nothing is written, not even miss.txt.
-TEST_F(FaultTest, ACatalogueThatIsNoPlainFileStopsTheRunAndChangesNothing)
+// A catalogue that is no plain file is never waited on or read without end, and one that
+// cannot be decoded is not guessed at: the run stops at once and nothing is written, not even
+// miss.txt.
+TEST_F(FaultTest, ACatalogueThatCannotBeReadStopsTheRunAndChangesNothing)
 {
-    const char *const kinds[] = {"fifo", "zero", "directory"};
+    const std::string good = read_file_text(work + "/ingredients.dat");
+    const char *const kinds[] = {"fifo", "zero", "directory", "odd_utf16", "lone_surrogate"};
     for (std::string kind : kinds) {
         SCOPED_TRACE(kind);
         std::string cwd = dir(kind), games = dir(kind + "/games");
@@ -131,6 +165,10 @@ TEST_F(FaultTest, ACatalogueThatIsNoPlainFileStopsTheRunAndChangesNothing)
             ASSERT_EQ(0, mkfifo(catalogue.c_str(), 0644));
         else if (kind == "zero")
             ASSERT_EQ(0, symlink("/dev/zero", catalogue.c_str()));
+        else if (kind == "odd_utf16")
+            ASSERT_TRUE(write_file_text(catalogue, utf16le(good) + "z"));
+        else if (kind == "lone_surrogate")
+            ASSERT_TRUE(write_file_text(catalogue, utf16le(good) + "\x3D\xD8"));
         else
             dir(kind + "/ingredients.dat");
         tree_state before = state_of(cwd);
@@ -139,6 +177,27 @@ TEST_F(FaultTest, ACatalogueThatIsNoPlainFileStopsTheRunAndChangesNothing)
         EXPECT_EQ("VORMLIN: Error getting ingredients.\n", r.err);
         EXPECT_EQ("", tree_difference(before, state_of(cwd)));
     }
+}
+
+// Names in a catalogue that PowerShell wrote place images under those names, byte for byte.
+TEST_F(FaultTest, Utf16NamesPlaceImagesUnderThoseNames)
+{
+    std::string fields[] = {catalogue_line(solo, 1, 1, ""), catalogue_line(quad, 1, 1, "")};
+    std::u16string text(fields[0].begin(), fields[0].end() - 1);
+    text += u"ソロモンの鍵 (Japan).fds\r\n";
+    text.append(fields[1].begin(), fields[1].end() - 1);
+    text += u"Pokémon Café.fds\r\n";
+    ASSERT_TRUE(write_file_text(work + "/ingredients.dat", utf16(text, false)));
+    std::string games = dir("games");
+    bytes solo_image = gen_image_of({solo}, true), quad_image = gen_image_of({quad}, true);
+    ASSERT_TRUE(write_file_bytes(games + "/solo.fds", solo_image));
+    ASSERT_TRUE(write_file_bytes(games + "/quad.fds", quad_image));
+    run_result r = vormlin({"games"}, work);
+    EXPECT_EQ("3!\n", r.out);
+    EXPECT_EQ("VORMLIN: Done!\n", r.err);
+    std::map<std::string, bytes> expected = {{"ren/ソロモンの鍵 (Japan).fds", solo_image},
+                                             {"ren/Pokémon Café.fds", quad_image}};
+    EXPECT_EQ(expected, snapshot_tree(games));
 }
 
 } // namespace

@@ -1,8 +1,9 @@
-// The field reader and the catalogue loader: text-mode reading, number conversion, limits and
-// the read-once rule.
+// The field reader and the catalogue loader: decoding to UTF-8, text-mode reading, number
+// conversion, limits and the read-once rule.
 #include "catalogue.h"
 #include "catalogue_fixture.h"
 #include "test_support.h"
+#include "text_decode.h"
 #include "ui_stub.h"
 
 #include <gtest/gtest.h>
@@ -12,21 +13,72 @@
 
 namespace {
 
-// A stream over the given bytes, read back from a temporary file.
-struct stream_over {
-    explicit stream_over(const std::string &text)
-    {
-        in.file = std::tmpfile();
-        in.ended = false;
-        if (in.file != nullptr) {
-            std::fwrite(text.data(), 1, text.size(), in.file);
-            std::rewind(in.file);
-        }
+using namespace std::string_literals;
+using testing::PrintToString;
+
+// UTF-16 as a file holds it: the mark, then every unit in the given byte order.
+std::string utf16(std::u16string_view text, bool big_endian)
+{
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += big_endian ? high : low;
+        out += big_endian ? low : high;
     }
-    ~stream_over()
+    return out;
+}
+
+// The legacy code page's stand-in: Latin-1, in which every byte is a character.
+std::string latin1_to_utf8(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80)
+            out += static_cast<char>(0xC0 | b >> 6);
+        out += b >= 0x80 ? static_cast<char>(0x80 | (b & 0x3F)) : c;
+    }
+    return out;
+}
+
+TEST(DecodeText, MarksUtf16AndLegacyLinesGiveUtf8)
+{
+    const std::string lone_high = "\xFF\xFE"s + "a\0\x3D\xD8"s;
+    const struct {
+        std::string raw, utf8;
+        decode_result result;
+    } cases[] = {
+        {"a;b\r\nc\x1A", "a;b\r\nc\x1A", decode_ok},
+        {"\xEF\xBB\xBFG;\xC3\xA9\n\xE9", "G;\xC3\xA9\n\xC3\xA9", decode_ok},
+        // Only the lines that are not UTF-8 (a bad or cut sequence, an overlong form, a
+        // surrogate, beyond U+10FFFF) are legacy text.
+        {"\xE9t\r\nsolo\xC3\xA9\n\xC0\xAF\n\xE0\x9F\xBF\n\xF0\x8F\xBF\xBF\n\xED\xA0\x80\n"
+         "\xF4\x90\x80\x80\n\xE3\x82",
+         "\xC3\xA9t\r\nsolo\xC3\xA9\n\xC3\x80\xC2\xAF\n\xC3\xA0\xC2\x9F\xC2\xBF\n"
+         "\xC3\xB0\xC2\x8F\xC2\xBF\xC2\xBF\n\xC3\xAD\xC2\xA0\xC2\x80\n"
+         "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80\n\xC3\xA3\xC2\x82",
+         decode_ok},
+        {utf16(u"ソé;\r\n\x1Az", false), "\xE3\x82\xBD\xC3\xA9;\r\n\x1Az", decode_ok},
+        {utf16(u"ソé;\r\n\x1Az", true), "\xE3\x82\xBD\xC3\xA9;\r\n\x1Az", decode_ok},
+        {"\xFF\xFE\x3D\xD8\x00\xDE"s, "\xF0\x9F\x98\x80", decode_ok},
+        {"\xFE\xFF\xD8\x3D\xDE\x00"s, "\xF0\x9F\x98\x80", decode_ok},
+        {"\xFF\xFEz", "", decode_malformed},
+        {lone_high, "", decode_malformed},
+        {lone_high + "b\0"s, "", decode_malformed},
+        {"\xFE\xFF\xDE\x00\x00z"s, "", decode_malformed},
+    };
+    for (const auto &c : cases) {
+        utf8_text out;
+        EXPECT_EQ(decode_text(c.raw, latin1_to_utf8, &out), c.result) << PrintToString(c.raw);
+        EXPECT_EQ(std::string(out.bytes.get(), out.size), c.utf8) << PrintToString(c.raw);
+    }
+}
+
+// A stream over the given bytes.
+struct stream_over {
+    explicit stream_over(const std::string &content) : text(content)
     {
-        if (in.file != nullptr)
-            std::fclose(in.file);
+        in = {text.data(), text.data() + text.size(), false};
     }
     std::string next(std::size_t *count, std::size_t max = 80)
     {
@@ -34,13 +86,13 @@ struct stream_over {
         *count = fstrtok(&in, ';', buf, max);
         return buf;
     }
+    std::string text;
     text_stream in{};
 };
 
 TEST(Fstrtok, FieldsEndAtTheDelimiterOrALineFeedAndTheFileEndGivesZero)
 {
     stream_over s("ab;cde\nf;;g");
-    ASSERT_NE(s.in.file, nullptr);
     std::size_t n = 99;
     EXPECT_EQ(s.next(&n), "ab");
     EXPECT_EQ(n, 2u);
@@ -107,6 +159,29 @@ TEST(Fstrtok, OverLongFieldKeepsEightyOneCharactersAndDropsTheRestOfItsLine)
     EXPECT_EQ(s.next(&n), "next");
 }
 
+TEST(Fstrtok, OverLongFieldNeverEndsInsideACharacter)
+{
+    const struct {
+        std::size_t ascii; // before the character
+        const char *character;
+        std::size_t kept;
+    } cases[] = {
+        {80, "\xC3\xA9", 80},     {79, "\xC3\xA9", 81},         {79, "\xE3\x82\xBD", 79},
+        {78, "\xE3\x82\xBD", 81}, {78, "\xF0\x9F\x98\x80", 78}, {77, "\xF0\x9F\x98\x80", 81},
+    };
+    for (const auto &c : cases) {
+        ui_stub_reset();
+        std::string field = std::string(c.ascii, 'a') + c.character + "zz";
+        stream_over s(field + "\nnext;");
+        std::size_t n = 0;
+        std::string kept = field.substr(0, c.kept);
+        EXPECT_EQ(s.next(&n), kept) << c.ascii;
+        ASSERT_EQ(ui_stub.messages.size(), 1u);
+        EXPECT_EQ(ui_stub.messages[0].text,
+                  "Error loading datfile, record too long:\n\t" + kept + "\n");
+    }
+}
+
 TEST(Fstrtok, OverLongFieldRunningToTheFileEndGivesZero)
 {
     ui_stub_reset();
@@ -162,14 +237,37 @@ TEST_F(CatalogueLoad, ReadsEveryFieldOfALine)
     EXPECT_TRUE(ui_stub.messages.empty());
 }
 
-TEST_F(CatalogueLoad, WindowsLineEndsAndTheEndOfFileByteLoadLikeLinuxText)
+TEST_F(CatalogueLoad, WindowsLineEndsAndTheEndOfFileByteLoadLikeLinuxTextInEveryEncoding)
 {
-    write_catalogue("A;1;0;1;1;01;11;One.fds\r\nB;1;0;1;1;01;22;Two\r.fds\r\n\x1A"
-                    "C;1;0;1;1;01;33;Three.fds\n");
+    const std::string text = "A;1;0;1;1;01;11;One.fds\r\nB;1;0;1;1;01;22;Two\r.fds\r\n\x1A"
+                             "C;1;0;1;1;01;33;Three.fds\n";
+    const std::u16string wide(text.begin(), text.end());
+    const std::string encodings[] = {text, "\xEF\xBB\xBF" + text, utf16(wide, false),
+                                     utf16(wide, true)};
+    for (const std::string &file : encodings) {
+        reset_catalogue_for_tests();
+        write_catalogue(file);
+        EXPECT_EQ(load_catalogue(), 3);
+        EXPECT_STREQ(catalogue[1].name, "One.fds");
+        EXPECT_STREQ(catalogue[2].name, "Two\r.fds");
+        EXPECT_EQ(catalogue[2].crcs[0], 0x22u);
+    }
+}
+
+TEST_F(CatalogueLoad, GameCodesAndNamesNeverEndInsideACharacter)
+{
+    const std::string kana = "\xE3\x82\xBD", kana26 = [&] {
+        std::string s;
+        for (int i = 0; i < 26; i++)
+            s += kana;
+        return s;
+    }();
+    write_catalogue(kana + kana + ";1;0;1;1;00;N.fds\nab" + kana + ";1;0;1;1;00;x" + kana26 + kana +
+                    "\n");
     EXPECT_EQ(load_catalogue(), 3);
-    EXPECT_STREQ(catalogue[1].name, "One.fds");
-    EXPECT_STREQ(catalogue[2].name, "Two\r.fds");
-    EXPECT_EQ(catalogue[2].crcs[0], 0x22u);
+    EXPECT_EQ(catalogue[1].game_code, kana);
+    EXPECT_STREQ(catalogue[2].game_code, "ab");
+    EXPECT_EQ(catalogue[2].name, "x" + kana26);
 }
 
 TEST_F(CatalogueLoad, CrcFieldsConvertAsHexadecimal)
@@ -324,9 +422,14 @@ TEST_F(CatalogueLoad, OverLongGameCodeKeepsItsFirstFourCharacters)
     EXPECT_STREQ(catalogue[1].name, "N.fds");
 }
 
-TEST_F(CatalogueLoad, IsReadOnceAndAMissingFileIsTriedAgain)
+TEST_F(CatalogueLoad, IsReadOnceAndAMissingOrUndecodableFileIsTriedAgain)
 {
     EXPECT_EQ(load_catalogue(), 0);
+    for (const char *utf16_odd_or_lone : {"\xFF\xFEz", "\xFE\xFF\xD8\x3D"}) {
+        write_catalogue(utf16_odd_or_lone);
+        EXPECT_EQ(load_catalogue(), 0);
+    }
+    EXPECT_TRUE(ui_stub.messages.empty());
     write_catalogue(lines(2));
     EXPECT_EQ(load_catalogue(), 3);
     catalogue[1].found = 7;
