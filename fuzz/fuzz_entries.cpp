@@ -173,7 +173,8 @@ int fuzz_catalogue(const std::uint8_t *data, std::size_t size)
     loaded = catalogue_fuzzed;
     int result = load_catalogue_text(data, size, work_dir() + "/fuzzed");
     if (row_count == 0) {
-        // Only a file count without a CRC list leaves it unloaded, after complete records.
+        // A file count without a CRC list leaves it unloaded after complete records, and
+        // undecodable text before any.
         return result >= 0 && result < catalogue_capacity - 1 ? 0 : fail("bad unloaded result");
     }
     if (result != row_count || row_count < 1 || row_count > catalogue_capacity)

@@ -396,7 +396,9 @@ legacy_catalogue() { # code-page out-legacy out-utf8
   local line
   : >"$2" && : >"$3"
   while IFS= read -r line; do
-    if printf '%s\r\n' "$line" | iconv -f UTF-8 -t "$1" >>"$2" 2>/dev/null; then
+    # iconv writes what it converted before it fails: only whole lines go in.
+    if printf '%s\r\n' "$line" | iconv -f UTF-8 -t "$1" >"$scratch/line" 2>/dev/null; then
+      cat "$scratch/line" >>"$2"
       printf '%s\n' "$line" >>"$3"
     fi
   done <"$names/utf8.dat"
