@@ -243,7 +243,7 @@ static int parse_arguments(const std::vector<std::string> &args, std::vector<std
         } else if (arg[0] == '\0') {
             return usage_error("empty directory name", arg);
         } else if (std::strlen(arg) > directory_text_max) {
-            return usage_error("directory name too long (254 characters at most):", arg);
+            return usage_error("directory name too long (254 bytes at most):", arg);
         } else {
             dirs->emplace_back(arg);
         }
