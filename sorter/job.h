@@ -6,7 +6,6 @@
 #include "change.h"
 #include "image_file.h"
 #include "name_limits.h"
-#include "ui.h"
 
 #include <cstddef>
 
@@ -29,6 +28,27 @@ inline constexpr std::size_t new_name_buffer_size = 780; // new file paths and n
 inline constexpr std::size_t what_buffer_size = 640;     // the account of what was done
 
 enum layout_class { layout_standard, layout_fam, layout_other };
+
+// Where a processed file ended, for the front ends' tallies.
+enum file_fate {
+    fate_failed,       // unreadable, or a step it needed failed: left in place (or in bak)
+    fate_identified,   // a complete catalogue image, moved into ren
+    fate_duplicate,    // a complete image whose name ren already held, moved into dupes
+    fate_partial,      // part of a catalogue image, moved into parts
+    fate_unidentified, // matches no catalogue image: left in place, normalised if it had to be
+    fate_bad,          // no disk side: moved into bad
+    fate_rom,          // no disk side, a cartridge image: moved into rom
+};
+
+// What happened to one file, as the front ends are told it.
+struct file_report {
+    const char *path;
+    unsigned outcome; // the outcome word process_image returns
+    file_fate fate;
+    bool rewritten;   // a normalised image was written
+    bool split;       // surplus sides were written into a temporary image
+    const char *what; // a short description of what was done and where the file went
+};
 
 struct image_job {
     const char *name = nullptr; // as the scan found it

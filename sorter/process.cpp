@@ -145,7 +145,7 @@ static void normalise_and_place(image_job *job)
     place_identified(job);
 }
 
-unsigned process_image(const char *name, const char *dir, unsigned options)
+unsigned process_image(const char *name, const char *dir, unsigned options, file_outcome *out)
 {
     image_job job;
     job.name = name;
@@ -170,5 +170,7 @@ unsigned process_image(const char *name, const char *dir, unsigned options)
                           job.split_written,
                           job.what};
     ui_file_done(&report);
+    if (out != nullptr)
+        *out = file_outcome{report.path, report.fate, report.what};
     return job.outcome;
 }

@@ -3,6 +3,16 @@
 
 #include "job.h" // the outcome word's bits
 
-// Processes the file name in dir (ending in the separator, or nullptr). Returns the
-// outcome word.
-unsigned process_image(const char *name, const char *dir, unsigned options);
+#include <string>
+
+// What became of a file, kept beyond the call: its path, its fate and the account -v prints.
+struct file_outcome {
+    std::string path;
+    file_fate fate = fate_failed;
+    std::string what;
+};
+
+// Processes the file name in dir (ending in the separator, or nullptr), tells the front end
+// what became of it, and stores that into *out when given. Returns the outcome word.
+unsigned process_image(const char *name, const char *dir, unsigned options,
+                       file_outcome *out = nullptr);

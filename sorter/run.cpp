@@ -1,36 +1,26 @@
-// One run of the sorter: read the options and the directory, load the catalogue, pass every
-// .fds and then every .fam file of the directory through process_image, write the report.
+// One run of the sorter: load the catalogue, lock and recover the directories, pass every
+// .fds and then every .fam file of the directory through process_image, write the report,
+// and end with a "Done!" that says what was left undone.
 #include "run.h"
 
 #include "catalogue.h"
 #include "crc.h"
+#include "name_limits.h"
 #include "options.h"
 #include "process.h"
 #include "recovery.h"
 #include "report.h"
-#include "resource.h"
+#include "run_lock.h"
 #include "ui.h"
 #include "vfs.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 static constexpr char fds_pattern[] = "*.fds";
-
-unsigned read_options()
-{
-    unsigned options = opt_scan;
-    if (ui_is_checked(IDC_ZERO_SAVE))
-        options |= opt_zero_save_game;
-    if (ui_is_checked(IDC_ZERO_UNUSED))
-        options |= opt_zero_unused;
-    if (ui_is_checked(IDC_NO_HEADER))
-        options |= opt_no_fwnes_header;
-    if (ui_is_checked(IDC_CONVERT_FAM))
-        options |= opt_convert_fam;
-    return options;
-}
+static constexpr std::size_t failures_shown = 5; // files named in the closing message
 
 struct walk_step {
     file_step step;
@@ -49,27 +39,6 @@ void walk_directory(const char *dir, file_step step, const char *pattern, unsign
     vfs_walk(dir, pattern, visit_file, &walk);
 }
 
-// The directory field's text (field) and the directory, ending in the separator (an empty
-// text becomes the separator alone, the root). False, with the message, when the text is too
-// long: it is never cut.
-static bool read_directory(char (&field)[directory_buffer_size],
-                           char (&dir)[directory_buffer_size + 1])
-{
-    std::string text = ui_directory_text();
-    if (text.size() > directory_text_max) {
-        ui_message(true, "The folder name is longer than 254 bytes, so nothing was sorted.",
-                   "VORMLIN");
-        return false;
-    }
-    std::memcpy(field, text.c_str(), text.size() + 1);
-    std::memcpy(dir, text.c_str(), text.size() + 1);
-    if (text.empty() || text.back() != plat_sep) {
-        dir[text.size()] = plat_sep;
-        dir[text.size() + 1] = '\0';
-    }
-    return true;
-}
-
 // The .fam pattern: the .fds one with its fourth and fifth characters changed.
 static void fam_pattern(char *pattern)
 {
@@ -78,82 +47,135 @@ static void fam_pattern(char *pattern)
     pattern[4] = 'm';
 }
 
-// The locks of one run: the scanned directory and the current one (catalogue, miss.txt and
-// temporary images), each held by one run at a time.
-struct run_locks {
-    plat_lock *scanned = nullptr;
-    plat_lock *current = nullptr;
-};
-
-static void unlock_run(run_locks *locks)
+// The directory to sort, ending in the separator (an empty text becomes the separator alone,
+// the root). False, with the message, when the text is too long: it is never cut.
+static bool directory_of(const std::string &text, std::string *dir)
 {
-    plat_unlock_dir(locks->scanned);
-    plat_unlock_dir(locks->current);
-    *locks = run_locks{};
-}
-
-// Takes the lock of one directory; false, with the message, when it cannot be had. A run
-// never goes on unlocked: another one could share its hidden files and temporary images.
-static bool lock_one(const char *dir, const char *shown, plat_lock **lock)
-{
-    std::string why;
-    plat_lock_result r = vfs->lock_dir(dir, lock, &why);
-    if (r == lock_taken)
-        return true;
-    std::string text = r == lock_busy
-                           ? std::string("Another sort is running in ") + shown + "."
-                           : std::string("Cannot lock ") + shown + " against another sort (" + why +
-                                 "), so nothing was sorted.";
-    ui_message(true, text.c_str(), "VORMLIN");
-    return false;
-}
-
-// False, with the message, when either directory cannot be locked.
-static bool lock_run(const char *dir, const char *field, run_locks *locks)
-{
-    if (!lock_one(dir, field[0] != '\0' ? field : dir, &locks->scanned))
+    if (text.size() > directory_text_max) {
+        ui_message(true, "The directory name is too long.", "VORMLIN");
         return false;
-    if (plat_same_dir(dir, "."))
-        return true;
-    char cwd[current_dir_buffer_size];
-    if (lock_one(".", plat_current_dir(cwd, sizeof cwd) == 0 ? cwd : ".", &locks->current))
-        return true;
-    unlock_run(locks);
-    return false;
+    }
+    *dir = text;
+    if (dir->empty() || dir->back() != plat_sep)
+        *dir += plat_sep;
+    return true;
 }
 
-int run()
+// The run under way: what the per-file step reports is counted here.
+struct run_state {
+    run_summary result;
+    run_progress progress{};
+    bool stopping = false;
+    std::vector<std::string> failures; // the first few, as -v words them
+};
+static run_state *current_run = nullptr;
+
+static void count_file(const char *, const char *, void *context)
 {
-    unsigned options = read_options();
-    char dir[directory_buffer_size + 1];
-    char field[directory_buffer_size]; // as typed, for messages
-    if (!read_directory(field, dir))
-        return run_refused;
-    if (options == 0)
+    ++*static_cast<unsigned *>(context);
+}
+
+// The files the scans will pass to the per-file step, as the directory holds them now.
+static unsigned count_files(const char *dir)
+{
+    unsigned total = 0;
+    char pattern[sizeof fds_pattern];
+    fam_pattern(pattern);
+    vfs_walk(dir, fds_pattern, count_file, &total);
+    vfs_walk(dir, pattern, count_file, &total);
+    return total;
+}
+
+// The per-file step as the run takes it: the file reported and counted, the front end told
+// how far the run is; nothing more once it has asked the run to stop.
+static unsigned process_and_count(const char *name, const char *dir, unsigned options)
+{
+    run_state *r = current_run;
+    if (r->stopping)
         return 0;
+    file_outcome out;
+    unsigned outcome = process_image(name, dir, options, &out);
+    r->result.processed++;
+    if (out.fate == fate_failed && r->result.failed++ < failures_shown)
+        r->failures.push_back(out.path + ": " + out.what);
+    r->progress.done++;
+    if (r->progress.total < r->progress.done)
+        r->progress.total = r->progress.done; // a temporary image the scan came upon
+    r->stopping = !ui_progress(&r->progress);
+    return outcome;
+}
+
+// "Done!", and below it what the run left undone.
+static std::string closing_text(const run_state &r)
+{
+    std::string text = "Done!";
+    const run_summary &res = r.result;
+    if (res.failed > 0) {
+        text += "\n\n" + std::to_string(res.failed) +
+                (res.failed == 1 ? " file was left where it was:"
+                                 : " files were left where they were:");
+        for (const std::string &f : r.failures)
+            text += "\n" + f;
+        if (res.failed > r.failures.size())
+            text += "\n\u2026 and " + std::to_string(res.failed - r.failures.size()) + " more";
+    }
+    if (res.left_pending)
+        text += "\n\nAn interrupted sort could not be undone; its journal stays.";
+    if (!res.report_written)
+        text += "\n\nmiss.txt was not written.";
+    return text;
+}
+
+// Both scans of dir, each file through the per-file step; false when the front end asked
+// the run to stop.
+static bool sort_directory(run_state *r, const char *dir, unsigned options)
+{
+    r->progress.total = count_files(dir);
+    char pattern[sizeof fds_pattern];
+    fam_pattern(pattern);
+    current_run = r;
+    walk_directory(dir, process_and_count, fds_pattern, options);
+    walk_directory(dir, process_and_count, pattern, options);
+    current_run = nullptr;
+    return !r->stopping;
+}
+
+run_summary run(const run_request &request)
+{
+    run_state r;
+    std::string dir;
+    if (!directory_of(request.directory, &dir)) {
+        r.result.ending = run_refused;
+        return r.result;
+    }
     crc_build_table();
-    int rows = load_catalogue();
-    if (rows == 0) {
+    r.result.rows = r.progress.rows = load_catalogue();
+    if (r.result.rows == 0) {
         ui_message(true, "Error getting ingredients.", "VORMLIN");
-        return run_no_catalogue;
+        r.result.ending = run_no_catalogue;
+        return r.result;
     }
-    char label[16];
-    std::snprintf(label, sizeof label, "%u!", static_cast<unsigned>(rows));
-    ui_set_version_label(label);
+    if (!ui_progress(&r.progress)) {
+        r.result.ending = run_stopped;
+        return r.result;
+    }
+    const std::string &shown = request.directory.empty() ? dir : request.directory;
     run_locks locks;
-    if (!lock_run(dir, field, &locks))
-        return run_refused;
-    recovery_result recovered = recover_interrupted(dir);
-    if ((options & opt_scan) != 0 && recovered != recovery_dir_pending) {
-        char pattern[sizeof fds_pattern];
-        walk_directory(dir, process_image, fds_pattern, options);
-        fam_pattern(pattern);
-        walk_directory(dir, process_image, pattern, options);
+    if (!lock_run(dir.c_str(), shown.c_str(), &locks)) {
+        r.result.ending = run_refused;
+        return r.result;
     }
-    int reported = write_missing_report(report_write);
+    recovery_result recovered = recover_interrupted(dir.c_str());
+    r.result.left_pending = recovered != recovery_clean;
+    bool finished = (request.options & opt_scan) == 0 || recovered == recovery_dir_pending ||
+                    sort_directory(&r, dir.c_str(), request.options);
+    if (finished)
+        r.result.report_written = write_missing_report(report_write) == 0;
     unlock_run(&locks);
-    ui_message(true, "Done!", "VORMLIN");
-    if (recovered != recovery_clean)
-        return run_left_pending;
-    return reported == 0 ? run_done : run_report_failed;
+    if (!finished) {
+        r.result.ending = run_stopped;
+        return r.result;
+    }
+    ui_message(true, closing_text(r).c_str(), "VORMLIN");
+    return r.result;
 }

@@ -2,9 +2,9 @@
 // directory is one press of Start, message boxes go to standard error. A dry run plans the
 // same runs in memory and prints what they would do.
 #include "catalogue.h"
+#include "options.h"
 #include "platform.h"
 #include "preview.h"
-#include "resource.h"
 #include "run.h"
 #include "ui.h"
 #include "vfs.h"
@@ -43,22 +43,21 @@ static const char usage_text[] =
 struct cli_option {
     char short_name;
     const char *long_name;
-    int control_id; // the check box it stands for; 0 for none
+    unsigned option_bit; // the bit of the options word it sets; 0 for none
 };
 
 static constexpr cli_option cli_options[] = {
-    {'s', "--zero-save-game", IDC_ZERO_SAVE},
-    {'u', "--zero-unused-space", IDC_ZERO_UNUSED},
-    {'H', "--no-fwnes-header", IDC_NO_HEADER},
-    {'c', "--convert-fam-to-fds", IDC_CONVERT_FAM},
+    {'s', "--zero-save-game", opt_zero_save_game},
+    {'u', "--zero-unused-space", opt_zero_unused},
+    {'H', "--no-fwnes-header", opt_no_fwnes_header},
+    {'c', "--convert-fam-to-fds", opt_convert_fam},
     {'n', "--dry-run", 0},
     {'v', "--verbose", 0},
     {'h', "--help", 0},
     {'V', "--version", 0},
 };
 
-static std::vector<int> checked_boxes;
-static std::string directory_field;
+static unsigned options_word = opt_scan;
 static bool verbose = false;
 static bool dry_run = false;
 static bool help_asked = false;
@@ -89,24 +88,14 @@ void ui_message(bool, const char *text, const char *caption)
     std::fflush(stderr);
 }
 
-bool ui_is_checked(int control_id)
+// The catalogue's row count, as the dialog's label shows it, once it is loaded.
+bool ui_progress(const run_progress *progress)
 {
-    for (int id : checked_boxes) {
-        if (id == control_id)
-            return true;
+    if (progress->done == 0) {
+        std::printf("%u!\n", static_cast<unsigned>(progress->rows));
+        std::fflush(stdout);
     }
-    return false;
-}
-
-std::string ui_directory_text()
-{
-    return directory_field;
-}
-
-void ui_set_version_label(const char *text)
-{
-    std::printf("%s\n", text);
-    std::fflush(stdout);
+    return true;
 }
 
 void ui_file_done(const file_report *report)
@@ -153,11 +142,11 @@ static void print_planned_report()
 static constexpr int exit_failed = 3;
 static constexpr int exit_busy = 4; // or a directory that cannot be locked
 
-static int exit_status_of(int result)
+static int exit_status_of(const run_summary &result)
 {
-    switch (result) {
+    switch (result.ending) {
     case run_done:
-        return tally.fates[fate_failed] > 0 ? exit_failed : 0;
+        return result.failed > 0 || !result.report_written || result.left_pending ? exit_failed : 0;
     case run_no_catalogue:
         return 1;
     case run_refused:
@@ -170,13 +159,12 @@ static int exit_status_of(int result)
 // One press of Start over dir; the exit status it asks for.
 static int run_once(const std::string &dir)
 {
-    directory_field = dir;
     tally = run_tally{};
     auto start = std::chrono::steady_clock::now();
-    int result = run();
+    run_summary result = run(run_request{options_word, dir});
     int status = exit_status_of(result);
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (dry_run && result != run_no_catalogue && result != run_refused)
+    if (dry_run && result.ending == run_done)
         print_planned_report();
     if (verbose)
         print_summary(elapsed.count());
@@ -185,8 +173,8 @@ static int run_once(const std::string &dir)
 
 static void apply_option(const cli_option &o)
 {
-    if (o.control_id != 0)
-        checked_boxes.push_back(o.control_id);
+    if (o.option_bit != 0)
+        options_word |= o.option_bit;
     else if (o.short_name == 'v')
         verbose = true;
     else if (o.short_name == 'n')

@@ -21,7 +21,9 @@ TEST_F(FaultTest, ANormalisedImageThatDoesNotFitPutsTheOriginalBack)
     f.file_size_limit = 30000;
     run_result r = vormlin({"-v", "games"}, work, f);
     EXPECT_EQ(3, r.status) << "killed by a signal?"; // the image could not be sorted
-    EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n", r.err);
+    EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n\n1 file was left where it was:\n"
+              "games/solo.fds: games/solo.fds could not be written; original put back in place\n",
+              r.err);
     EXPECT_NE(std::string::npos,
               r.out.find("games/solo.fds could not be written; original put back in place"))
         << r.out;

@@ -221,7 +221,9 @@ TEST_F(JournalTest, SomethingElseAtTheJournalsNameIsNeverReadOrFollowed)
             EXPECT_EQ("VORMLIN: games/.vormlin-journal is " + std::string(c.kind) +
                           ", not a journal of this sorter: it is left alone, and files of "
                           "games/ that need a rewrite are left unchanged until it is gone.\n"
-                          "VORMLIN: Done!\n",
+                          "VORMLIN: Done!\n\n1 file was left where it was:\n"
+                          "games/raw.fds: backup into bak failed: games/.vormlin-journal is " +
+                          std::string(c.kind) + "; left unchanged\n",
                       r.err);
             EXPECT_NE(std::string::npos,
                       r.out.find("games/raw.fds: backup into bak failed: games/.vormlin-journal "
@@ -265,7 +267,7 @@ TEST_F(JournalTest, AnUndoThatFailsKeepsItsJournalAndTheNextRunTriesAgain)
     EXPECT_EQ("VORMLIN: An interrupted sort in games/ could not be undone: moving "
               "games/bak/raw.fds back to games/raw.fds failed (games/raw.fds is taken). Its "
               "journal games/.vormlin-journal stays, and the next sort tries again.\n"
-              "VORMLIN: Done!\n",
+              "VORMLIN: Done!\n\nAn interrupted sort could not be undone; its journal stays.\n",
               r.err);
     EXPECT_EQ("", tree_difference(before, state_of(games))); // not sorted at all
     ASSERT_TRUE(std::filesystem::remove(games + "/raw.fds"));

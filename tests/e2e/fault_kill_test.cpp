@@ -577,7 +577,9 @@ TEST_F(FaultTest, ARunWithAFileLeftFailedExitsThreeAfterDone)
     ASSERT_TRUE(write_file_bytes(games + "/solo.fds", image));
     run_result r = vormlin({"-v", "games"}, work, {}, 30);
     EXPECT_EQ(3, r.status);
-    EXPECT_TRUE(r.err.ends_with("VORMLIN: Done!\n")) << r.err;
+    EXPECT_TRUE(r.err.ends_with("VORMLIN: Done!\n\n1 file was left where it was:\n"
+                                "games/solo.fds: identified as Solo.fds; could not be moved\n"))
+        << r.err;
     EXPECT_NE(std::string::npos, r.out.find("solo.fds: identified as Solo.fds; could not be moved"))
         << r.out;
     EXPECT_EQ(image, read_file_bytes(games + "/solo.fds"));

@@ -42,7 +42,11 @@ TEST_P(FaultSubdir, APlainFileInPlaceOfTheSubdirectoryStopsOnlyThatMove)
     run_result r = vormlin({"-v", "games"}, work);
     bool failed = c.lands_in[0] == '\0';
     EXPECT_EQ(failed ? 3 : 0, r.status); // 3: the file could not be sorted
-    EXPECT_EQ("VORMLIN: Done!\n", r.err);
+    // Done!, and below it the file that was left, as -v words it.
+    EXPECT_EQ(failed ? "VORMLIN: Done!\n\n1 file was left where it was:\ngames/in.fds: " +
+                           std::string(c.told) + "\n"
+                     : "VORMLIN: Done!\n",
+              r.err);
     EXPECT_NE(std::string::npos, r.out.find(c.told)) << r.out;
     tree after = snapshot_tree(games);
     for (const auto &[path, content] : before)
@@ -87,7 +91,14 @@ TEST_F(FaultTest, AScannedDirectoryWithoutWriteRightsLeavesEveryFileInPlace)
     run_result r = vormlin({"-v", "games"}, work, f);
     chmod(games.c_str(), 0755);
     EXPECT_EQ(3, r.status) << r.err;
-    EXPECT_EQ("VORMLIN: Done!\n", r.err);
+    EXPECT_EQ("VORMLIN: Done!\n\n4 files were left where they were:\n"
+              "games/as-is.fds: identified as Solo.fds; could not be moved\n"
+              "games/headerless.fds: backup into bak failed: games/.vormlin-journal could not be "
+              "created; left unchanged\n"
+              "games/junk.fds: no disk side; could not be moved into bad\n"
+              "games/side2.fds: part of Pair (2o2).fds; could not be moved\n\n"
+              "miss.txt was not written.\n",
+              r.err);
     EXPECT_EQ(input, snapshot_tree(games));
     for (const char *told : {"games/as-is.fds: identified as Solo.fds; could not be moved",
                              "games/headerless.fds: backup into bak failed: "

@@ -263,7 +263,9 @@ TEST_F(VormlinSummary, APreviewWithoutVerbosePrintsEachFileAndTheReportButNoSumm
     tree_state before = state_of(work);
     run_result planned = vormlin({"--dry-run"}, work);
     EXPECT_EQ(3, planned.status);
-    EXPECT_EQ("VORMLIN: Done!\n", planned.err);
+    EXPECT_EQ("VORMLIN: Done!\n\n1 file was left where it was:\n"
+              "./h.fds: identified as Solo.fds; could not be moved\n",
+              planned.err);
     EXPECT_EQ("", tree_difference(before, state_of(work)));
     std::vector<std::string> lines = lines_of(planned.out);
     ASSERT_EQ(14u, lines.size()) << planned.out; // label, nine files, heading, three lines

@@ -1,7 +1,8 @@
-// The run driver: options from the check boxes, the directory scans and their order, and the
-// messages that end a run.
+// The run driver: the directory scans and their order, the progress it reports, a stop asked
+// for between files, and the message that ends a run and says what it left undone.
 #include "catalogue.h"
 #include "catalogue_fixture.h"
+#include "options.h"
 #include "run.h"
 #include "test_support.h"
 #include "ui_stub.h"
@@ -33,22 +34,6 @@ class RunTest : public ::testing::Test {
 };
 std::vector<std::string> RunTest::visited;
 
-TEST_F(RunTest, OptionsWordFollowsTheCheckBoxes)
-{
-    const struct {
-        std::vector<int> checked;
-        unsigned expected;
-    } cases[] = {
-        {{}, 0x02},           {{1001}, 0x06}, {{1002}, 0x0A},
-        {{1007}, 0x12},       {{1008}, 0x22}, {{1001, 1002, 1007, 1008}, 0x3E},
-        {{1003, 1006}, 0x02},
-    };
-    for (const auto &c : cases) {
-        ui_stub.checked_ids = c.checked;
-        EXPECT_EQ(c.expected, read_options());
-    }
-}
-
 TEST_F(RunTest, WalkVisitsPlainFilesInNameOrderSkippingDotNamesAndDirectories)
 {
     std::filesystem::create_directory("d");
@@ -64,16 +49,16 @@ TEST_F(RunTest, WalkVisitsPlainFilesInNameOrderSkippingDotNamesAndDirectories)
 
 TEST_F(RunTest, WithoutACatalogueTheRunStopsWithAnOwnedMessage)
 {
-    ui_stub.directory = "./";
     ASSERT_TRUE(write_file_text("x.fds", ""));
-    EXPECT_EQ(1, run());
+    run_summary r = run(run_request{opt_scan, "./"});
+    EXPECT_EQ(run_no_catalogue, r.ending);
     ASSERT_EQ(1u, ui_stub.messages.size());
     EXPECT_TRUE(ui_stub.messages[0].owned);
     EXPECT_EQ("Error getting ingredients.", ui_stub.messages[0].text);
     EXPECT_EQ("VORMLIN", ui_stub.messages[0].caption);
     EXPECT_FALSE(file_exists("miss.txt"));
     EXPECT_TRUE(file_exists("x.fds"));
-    EXPECT_TRUE(ui_stub.version_label.empty());
+    EXPECT_TRUE(ui_stub.progress.empty());
 }
 
 TEST_F(RunTest, ARunScansFdsBeforeFamAppendsTheSeparatorAndEndsWithDone)
@@ -82,9 +67,10 @@ TEST_F(RunTest, ARunScansFdsBeforeFamAppendsTheSeparatorAndEndsWithDone)
     std::filesystem::create_directory("games");
     for (const char *name : {"games/a.fam", "games/b.fds", "games/c.FAM"})
         ASSERT_TRUE(write_file_text(name, "no side"));
-    ui_stub.directory = "games";
-    EXPECT_EQ(0, run());
-    EXPECT_EQ("1!", ui_stub.version_label);
+    run_summary r = run(run_request{opt_scan, "games"});
+    EXPECT_EQ(run_done, r.ending);
+    EXPECT_EQ(1, r.rows);
+    EXPECT_EQ(3u, r.processed);
     ASSERT_EQ(3u, ui_stub.files.size());
     EXPECT_EQ("games/b.fds", ui_stub.files[0].path);
     EXPECT_EQ("games/a.fam", ui_stub.files[1].path);
@@ -95,6 +81,63 @@ TEST_F(RunTest, ARunScansFdsBeforeFamAppendsTheSeparatorAndEndsWithDone)
     EXPECT_TRUE(ui_stub.messages[0].owned);
     EXPECT_EQ("Done!", ui_stub.messages[0].text);
     EXPECT_EQ("VORMLIN", ui_stub.messages[0].caption);
+    // Once the catalogue is loaded, before the files are counted; then after every file.
+    ASSERT_EQ(4u, ui_stub.progress.size());
+    for (unsigned k = 0; k < 4; k++) {
+        EXPECT_EQ(1, ui_stub.progress[k].rows);
+        EXPECT_EQ(k, ui_stub.progress[k].done);
+        EXPECT_EQ(k == 0 ? 0u : 3u, ui_stub.progress[k].total);
+    }
+}
+
+TEST_F(RunTest, DoneSaysWhichFilesWereLeftAndThatMissTxtWasNotWritten)
+{
+    ASSERT_TRUE(write_file_text("ingredients.dat", ""));
+    std::filesystem::create_directory("games");
+    ASSERT_TRUE(write_file_text("games/bad", "in the way of the subdirectory"));
+    for (int k = 0; k < 7; k++)
+        ASSERT_TRUE(write_file_text("games/f" + std::to_string(k) + ".fds", "no side"));
+    std::filesystem::create_directory("miss.txt");
+    run_summary r = run(run_request{opt_scan, "games"});
+    EXPECT_EQ(7u, r.failed);
+    EXPECT_FALSE(r.report_written);
+    ASSERT_FALSE(ui_stub.messages.empty());
+    EXPECT_EQ("Done!\n\n7 files were left where they were:\n"
+              "games/f0.fds: no disk side; could not be moved into bad\n"
+              "games/f1.fds: no disk side; could not be moved into bad\n"
+              "games/f2.fds: no disk side; could not be moved into bad\n"
+              "games/f3.fds: no disk side; could not be moved into bad\n"
+              "games/f4.fds: no disk side; could not be moved into bad\n"
+              "\u2026 and 2 more\n\nmiss.txt was not written.",
+              ui_stub.messages.back().text);
+}
+
+TEST_F(RunTest, AStopAskedForBetweenFilesEndsTheRunWithoutDoneOrReport)
+{
+    ASSERT_TRUE(write_file_text("ingredients.dat", ""));
+    std::filesystem::create_directory("games");
+    for (const char *name : {"games/a.fds", "games/b.fds", "games/c.fam"})
+        ASSERT_TRUE(write_file_text(name, "no side"));
+    ui_stub.stop_after = 1;
+    run_summary r = run(run_request{opt_scan, "games"});
+    EXPECT_EQ(run_stopped, r.ending);
+    EXPECT_EQ(1u, r.processed);
+    EXPECT_TRUE(file_exists("games/bad/a.fds"));
+    EXPECT_TRUE(file_exists("games/b.fds"));
+    EXPECT_TRUE(file_exists("games/c.fam"));
+    EXPECT_FALSE(file_exists("miss.txt"));
+    EXPECT_TRUE(ui_stub.messages.empty());
+}
+
+TEST_F(RunTest, ADirectoryTextTooLongIsRefusedNotCut)
+{
+    std::string text(255, 'd');
+    run_summary r = run(run_request{opt_scan, text});
+    EXPECT_EQ(run_refused, r.ending);
+    ASSERT_EQ(1u, ui_stub.messages.size());
+    EXPECT_EQ("The directory name is too long.", ui_stub.messages[0].text);
+    // 254 bytes are taken: what stops that run is the missing catalogue.
+    EXPECT_EQ(run_no_catalogue, run(run_request{opt_scan, std::string(254, 'd')}).ending);
 }
 
 } // namespace

@@ -19,20 +19,10 @@ void ui_message(bool owned, const char *text, const char *caption)
     ui_stub.messages.push_back({owned, text ? text : "", caption ? caption : ""});
 }
 
-bool ui_is_checked(int control_id)
+bool ui_progress(const run_progress *progress)
 {
-    return std::find(ui_stub.checked_ids.begin(), ui_stub.checked_ids.end(), control_id) !=
-           ui_stub.checked_ids.end();
-}
-
-std::string ui_directory_text()
-{
-    return ui_stub.directory;
-}
-
-void ui_set_version_label(const char *text)
-{
-    ui_stub.version_label = text ? text : "";
+    ui_stub.progress.push_back(*progress);
+    return ui_stub.stop_after < 0 || progress->done < static_cast<unsigned>(ui_stub.stop_after);
 }
 
 void ui_file_done(const file_report *report)

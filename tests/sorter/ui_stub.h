@@ -26,9 +26,8 @@ struct ui_stub_state {
     std::vector<ui_recorded_message> messages;
     std::vector<ui_recorded_file> files;
     std::vector<std::string> notes;
-    std::vector<int> checked_ids; // control ids ui_is_checked answers true for
-    std::string directory;        // what ui_directory_text hands out
-    std::string version_label;    // the latest ui_set_version_label text
+    std::vector<run_progress> progress;
+    int stop_after = -1; // ui_progress asks the run to stop once this many files are done
 };
 
 extern ui_stub_state ui_stub;
