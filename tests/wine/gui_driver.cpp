@@ -11,14 +11,21 @@
 namespace {
 
 const char usage[] =
-    "usage: gui_driver VORMLIN_EXE WORK_DIR COLLECTION_DIR CATALOGUE LABEL PICK_DIR [--shot]\n"
+    "usage: gui_driver VORMLIN_EXE WORK_DIR COLLECTION_DIR CATALOGUE LABEL PICK_DIR FAIL_DIR\n"
+    "                  LONG_DIR [--shot]\n"
     "       gui_driver --start-dirs VORMLIN_EXE DIR...\n"
+    "       gui_driver --close-mid-run VORMLIN_EXE WORK_DIR LONG_DIR\n"
+    "       gui_driver --shot-only VORMLIN_EXE DIR\n"
     "The second form only starts the program in each DIR, checks the directory field, closes.\n"
+    "The third starts a run of LONG_DIR and closes the window while it goes; the fourth holds\n"
+    "the dialog up for a screenshot (shot.ready, shot.done), then closes it.\n"
     "  WORK_DIR        vormlin's current directory; must not hold ingredients.dat yet\n"
     "  COLLECTION_DIR  sorted with boxes 1002 and 1008 checked, twice (Start, then Enter)\n"
     "  CATALOGUE       copied into WORK_DIR as ingredients.dat after the first run\n"
     "  LABEL           what label 1004 shows once the catalogue is loaded, e.g. 8!\n"
     "  PICK_DIR        an existing directory to choose with the picker\n"
+    "  FAIL_DIR        a folder with junk.fds and a plain file bad: junk.fds cannot be placed\n"
+    "  LONG_DIR        a folder of many images, for a run long enough to watch\n"
     "  --shot          after the first sorting run write shot.ready (the dialog's screen\n"
     "                  rectangle as WxH+X+Y) and wait for shot.done, for a screenshot\n";
 
@@ -299,6 +306,14 @@ void check_resources(const std::string &exe)
         return;
     check(FindResourceA(image, MAKEINTRESOURCEA(103), MAKEINTRESOURCEA(14)) != nullptr,
           "icon resource 103 exists");
+    HRSRC manifest = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    std::string text;
+    if (manifest != nullptr)
+        text.assign(static_cast<const char *>(LockResource(LoadResource(image, manifest))),
+                    SizeofResource(image, manifest));
+    for (const char *part : {"Microsoft.Windows.Common-Controls", "<dpiAware", "<supportedOS"})
+        check(text.find(part) != std::string::npos,
+              std::string("the manifest (resource 1) names ") + part);
     HRSRC dialog = FindResourceA(image, "VORMLIN", MAKEINTRESOURCEA(5));
     check(dialog != nullptr, "dialog template VORMLIN exists");
     if (dialog != nullptr)
@@ -319,7 +334,7 @@ bool start_program(const std::string &exe, const std::string &work)
 }
 
 struct session {
-    std::string exe, work, collection, catalogue, label, pick;
+    std::string exe, work, collection, catalogue, label, pick, fail, long_run;
     bool shot;
     HWND dlg;
     HWND start, field, version, picker_label;
@@ -455,6 +470,84 @@ void check_games_list(session &s)
     check(CompareFileTime(&before, &after) == 0, "games list leaves miss.txt alone");
 }
 
+// The dialog's caption as Windows keeps it (wide: a run's caption holds an em dash).
+std::wstring wide_caption(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// While a run goes: the caption counts its files ("Vormlin — k of n") and the window
+// answers a message within a second. Waits for the first such caption.
+bool watch_progress(session &s)
+{
+    const std::wstring prefix = L"Vormlin \u2014 ";
+    bool counting = wait_until([&] { return wide_caption(s.dlg).rfind(prefix, 0) == 0; });
+    std::wstring caption = wide_caption(s.dlg);
+    check(counting && caption.find(L" of ") != std::wstring::npos,
+          "the caption counts the files while the run goes");
+    DWORD_PTR result = 0;
+    check(SendMessageTimeoutA(s.dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0,
+          "the dialog answers within a second while it sorts");
+    return counting;
+}
+
+// A long run: the caption counts, the window stays alive, and the caption is the dialog's
+// own again once the run has ended.
+void check_long_run(session &s)
+{
+    set_control_text(s.field, s.long_run);
+    PostMessageA(s.start, BM_CLICK, 0, 0);
+    watch_progress(s);
+    HWND box = wait_for_dialog_window("VORMLIN", s.dlg);
+    check(box != nullptr && box_text(box).rfind("Done!", 0) == 0, "the long run ends with Done!");
+    if (box != nullptr)
+        close_box_and_wait_start(s, box);
+    check(wide_caption(s.dlg) == L"Vormlin", "the caption is the dialog's own again");
+}
+
+// A file that cannot be placed and a miss.txt that cannot be written: the box says both.
+void check_failed_run(session &s)
+{
+    std::string miss = s.work + "\\miss.txt", kept = s.work + "\\miss.kept";
+    check(MoveFileA(miss.c_str(), kept.c_str()) && CreateDirectoryA(miss.c_str(), nullptr),
+          "a directory stands at miss.txt");
+    set_control_text(s.field, s.fail);
+    HWND box = run_and_wait_box(s, "VORMLIN");
+    if (box == nullptr)
+        return;
+    check_text(box_text(box), "miss.txt was not written: it is not a regular file.",
+               "the box that says miss.txt stands in the way");
+    press_and_wait_gone(box, IDOK);
+    box = wait_for_dialog_window("VORMLIN", s.dlg);
+    check(box != nullptr, "then the box that ends the run");
+    if (box == nullptr)
+        return;
+    check_text(box_text(box),
+               "Done!\n\n1 file was left where it was:\n" + s.fail +
+                   "\\junk.fds: no disk side; could not be moved into bad\n\nmiss.txt was not "
+                   "written.",
+               "Done! says which file was left and that miss.txt was not written");
+    close_box_and_wait_start(s, box);
+    RemoveDirectoryA(miss.c_str());
+    MoveFileA(kept.c_str(), miss.c_str());
+}
+
+// A directory field longer than a run can read is refused, and nothing is done.
+void check_long_field(session &s)
+{
+    std::string before = control_text(s.field);
+    set_control_text(s.field, s.work + "\\" + std::string(300, 'd'));
+    HWND box = run_and_wait_box(s, "VORMLIN");
+    if (box == nullptr)
+        return;
+    check_text(box_text(box), "The directory name is too long.", "a field too long is refused");
+    close_box_and_wait_start(s, box);
+    check(!file_exists(s.work + "\\miss.txt"), "no miss.txt after the refusal");
+    set_control_text(s.field, before);
+}
+
 struct edit_search {
     const char *text;
     HWND found;
@@ -542,9 +635,12 @@ void work_the_dialog(session &s)
     s.picker_label = GetDlgItem(dlg, 1005);
     check_initial_state(s);
     check_missing_catalogue(s);
+    check_long_field(s);
     check_sorting_run(s);
     check_keys(s);
     check_games_list(s);
+    check_failed_run(s);
+    check_long_run(s);
     check_picker(s);
     check_close(s);
 }
@@ -574,11 +670,65 @@ void check_start_directories(const std::string &exe, int count, char **dirs)
     }
 }
 
+// Closes the window while a run of the long directory goes: the program must stop after the
+// file at hand and end, without a Done! box.
+void check_close_mid_run(const std::string &exe, const std::string &work,
+                         const std::string &long_dir)
+{
+    if (!start_program(exe, work)) {
+        check(false, "vormlin starts", std::to_string(GetLastError()));
+        return;
+    }
+    session s = {};
+    s.dlg = wait_for_dialog_window("Vormlin", nullptr);
+    check(s.dlg != nullptr, "the dialog appears");
+    if (s.dlg != nullptr) {
+        s.field = GetDlgItem(s.dlg, 1000);
+        s.start = GetDlgItem(s.dlg, 1);
+        set_control_text(s.field, long_dir);
+        PostMessageA(s.start, BM_CLICK, 0, 0);
+        if (watch_progress(s)) {
+            PostMessageA(s.dlg, WM_CLOSE, 0, 0);
+            bool ended = WaitForSingleObject(child.hProcess, patience_ms) == WAIT_OBJECT_0;
+            DWORD code = 1;
+            GetExitCodeProcess(child.hProcess, &code);
+            check(ended && code == 0, "closed during a run, the program stops and ends (0)",
+                  std::to_string(code));
+        }
+    }
+    end_child();
+}
+
+// Holds the dialog up for the script's screenshot, then closes it.
+void hold_for_screenshot(const std::string &exe, const std::string &dir)
+{
+    if (!start_program(exe, dir)) {
+        check(false, "vormlin starts", std::to_string(GetLastError()));
+        return;
+    }
+    session s = {};
+    s.dlg = wait_for_dialog_window("Vormlin", nullptr);
+    check(s.dlg != nullptr, "the dialog appears");
+    if (s.dlg != nullptr) {
+        // Once its queue is empty the dialog has painted; the second is for the server.
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(s.dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, patience_ms, &result);
+        Sleep(1000);
+        take_screenshot(s);
+        check_close(s);
+    }
+    end_child();
+}
+
 int main(int argc, char **argv)
 {
     if (argc >= 4 && std::strcmp(argv[1], "--start-dirs") == 0) {
         check_start_directories(full_path(argv[2]), argc - 3, argv + 3);
-    } else if (argc < 7 || argc > 8 || (argc == 8 && std::strcmp(argv[7], "--shot") != 0)) {
+    } else if (argc == 5 && std::strcmp(argv[1], "--close-mid-run") == 0) {
+        check_close_mid_run(full_path(argv[2]), full_path(argv[3]), full_path(argv[4]));
+    } else if (argc == 4 && std::strcmp(argv[1], "--shot-only") == 0) {
+        hold_for_screenshot(full_path(argv[2]), full_path(argv[3]));
+    } else if (argc < 9 || argc > 10 || (argc == 10 && std::strcmp(argv[9], "--shot") != 0)) {
         std::fputs(usage, stderr);
         return 2;
     } else {
@@ -588,7 +738,9 @@ int main(int argc, char **argv)
                      full_path(argv[4]),
                      argv[5],
                      full_path(argv[6]),
-                     argc == 8,
+                     full_path(argv[7]),
+                     full_path(argv[8]),
+                     argc == 10,
                      nullptr,
                      nullptr,
                      nullptr,

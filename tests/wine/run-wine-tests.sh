@@ -582,11 +582,23 @@ cp -r "$data/sample/collection/." "$extra/." "$gui/linux/coll/"
 cp "$data/ingredients.dat" "$gui/linux/work/"
 cp "$data/ingredients.dat" "$gui/catalogue.dat"
 cp "$exes/sorter/vormlin.exe" "$exes/tests/wine/gui_driver.exe" "$gui/"
+# A folder whose one file cannot be placed (a plain file stands at bad), and folders of many
+# images that each need a rewrite: runs long enough to watch, and to close half-way.
+mkdir -p "$gui/windows/fail" "$gui/windows/long" "$gui/closed/work" "$gui/closed/long" ||
+  die "no gui directories"
+printf 'no disk here' >"$gui/windows/fail/junk.fds" && printf 'in the way' >"$gui/windows/fail/bad"
+gen --game LONG --seed 41 "$gui/one.fds"
+for ((i = 0; i < 400; i++)); do
+  cp "$gui/one.fds" "$gui/windows/long/image $i.fds" && cp "$gui/one.fds" "$gui/closed/long/image $i.fds" ||
+    die "no long collection"
+done
+cp "$data/ingredients.dat" "$gui/closed/work/"
 
 shot_args=()
 [[ -n ${VORMLIN_SCREENSHOT:-} ]] && shot_args=(--shot)
 (cd "$gui" && timeout 300 "$wine_cmd" gui_driver.exe vormlin.exe windows\\work windows\\coll \
-  catalogue.dat "$rows!" windows\\pick "${shot_args[@]}" >"$gui/driver.out" 2>"$gui/driver.err") &
+  catalogue.dat "$rows!" windows\\pick windows\\fail windows\\long "${shot_args[@]}" \
+  >"$gui/driver.out" 2>"$gui/driver.err") &
 driver_pid=$!
 if [[ -n ${VORMLIN_SCREENSHOT:-} ]]; then
   for ((i = 0; i < 1200; i++)); do
@@ -627,9 +639,52 @@ mkdir -p "$gui/$long_dir" || die "no long directory"
   >"$gui/driver.out" 2>"$gui/driver.err")
 driver_status=$?
 count_driver_checks
-rm -rf "$gui/windows/pick"
+rm -rf "$gui/windows/pick" "$gui/windows/fail" "$gui/windows/long"
 rm -f "$gui/windows/work/ingredients.dat" "$gui/linux/work/ingredients.dat"
 compare_trees "the dialog's two runs sort like the Linux vormlin" "$gui/linux" "$gui/windows"
+
+# Closed while a run goes: it stops after the file at hand, leaves no file of its own, loses
+# no image, and has not gone through the whole folder.
+(cd "$gui" && timeout 120 "$wine_cmd" gui_driver.exe --close-mid-run vormlin.exe closed\\work \
+  closed\\long >"$gui/driver.out" 2>"$gui/driver.err")
+driver_status=$?
+count_driver_checks
+backed=$(find "$gui/closed/long/bak" -name 'image *.fds' 2>/dev/null | wc -l)
+normalised=$(find "$gui/closed/long" -maxdepth 1 -name 'image *.fds' -size 65516c | wc -l)
+untouched=$(find "$gui/closed/long" -maxdepth 1 -name 'image *.fds' -size 65500c | wc -l)
+leftovers=$(find "$gui/closed" -name '.vormlin-*' | head -3)
+if [[ -z $leftovers && $backed -ge 1 && $backed -lt 400 && $normalised -eq $backed &&
+  $((normalised + untouched)) -eq 400 ]] &&
+  cmp -s "$gui/one.fds" "$gui/closed/long/bak/image 0.fds"; then
+  ok "closed during a run: $backed of 400 images sorted, the rest untouched, nothing half made"
+else
+  fail "closed during a run: $backed in bak, $normalised normalised, $untouched untouched," \
+    "leftovers: $leftovers"
+fi
+
+# The dialog at 96 and 192 DPI, for the documentation (VORMLIN_SCREENSHOT_DIR=docs, say).
+if [[ -n ${VORMLIN_SCREENSHOT_DIR:-} ]]; then
+  for dpi in 96 192; do
+    timeout 60 "$wine_cmd" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+      /d "$dpi" /f >/dev/null 2>&1
+    rm -f "$gui/shot.ready" "$gui/shot.done"
+    (cd "$gui" && timeout 120 "$wine_cmd" gui_driver.exe --shot-only vormlin.exe windows\\work \
+      >"$gui/driver.out" 2>"$gui/driver.err") &
+    driver_pid=$!
+    for ((i = 0; i < 1200; i++)); do
+      [[ -f $gui/shot.ready ]] && break
+      kill -0 "$driver_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [[ -f $gui/shot.ready ]]; then
+      import -window root -display "$DISPLAY" -crop "$(head -n1 "$gui/shot.ready")" +repage \
+        "$VORMLIN_SCREENSHOT_DIR/vormlin-dialog-$dpi.png" &&
+        echo "screenshot: $VORMLIN_SCREENSHOT_DIR/vormlin-dialog-$dpi.png"
+      : >"$gui/shot.done"
+    fi
+    wait "$driver_pid"
+  done
+fi
 
 summary
 [[ $failed -eq 0 ]]
