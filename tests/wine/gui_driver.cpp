@@ -15,10 +15,12 @@ const char usage[] =
     "                  LONG_DIR [--shot]\n"
     "       gui_driver --start-dirs VORMLIN_EXE DIR...\n"
     "       gui_driver --close-mid-run VORMLIN_EXE WORK_DIR LONG_DIR\n"
+    "       gui_driver --close-at-box VORMLIN_EXE WORK_DIR DIR\n"
     "       gui_driver --shot-only VORMLIN_EXE DIR\n"
     "The second form only starts the program in each DIR, checks the directory field, closes.\n"
-    "The third starts a run of LONG_DIR and closes the window while it goes; the fourth holds\n"
-    "the dialog up for a screenshot (shot.ready, shot.done), then closes it.\n"
+    "The third starts a run of LONG_DIR and closes the window while it goes; the next one\n"
+    "closes it while the run's first box (WORK_DIR's catalogue has a field too long) is up;\n"
+    "the last holds the dialog up for a screenshot (shot.ready, shot.done), then closes it.\n"
     "  WORK_DIR        vormlin's current directory; must not hold ingredients.dat yet\n"
     "  COLLECTION_DIR  sorted with boxes 1002 and 1008 checked, twice (Start, then Enter)\n"
     "  CATALOGUE       copied into WORK_DIR as ingredients.dat after the first run\n"
@@ -699,6 +701,36 @@ void check_close_mid_run(const std::string &exe, const std::string &work,
     end_child();
 }
 
+// Closes the window while the catalogue's "record too long" box (which has no owner, so the
+// window can be closed) is up: once the box is answered, the run stops before any file.
+void check_close_at_box(const std::string &exe, const std::string &work, const std::string &dir)
+{
+    if (!start_program(exe, work)) {
+        check(false, "vormlin starts", std::to_string(GetLastError()));
+        return;
+    }
+    session s = {};
+    s.dlg = wait_for_dialog_window("Vormlin", nullptr);
+    check(s.dlg != nullptr, "the dialog appears");
+    if (s.dlg != nullptr) {
+        set_control_text(GetDlgItem(s.dlg, 1000), dir);
+        PostMessageA(GetDlgItem(s.dlg, 1), BM_CLICK, 0, 0);
+        HWND box = wait_for_dialog_window("fstrtok", s.dlg);
+        check(box != nullptr, "the catalogue's box is up");
+        PostMessageA(s.dlg, WM_CLOSE, 0, 0);
+        if (box != nullptr)
+            press_and_wait_gone(box, IDOK);
+        bool ended = WaitForSingleObject(child.hProcess, patience_ms) == WAIT_OBJECT_0;
+        DWORD code = 1;
+        GetExitCodeProcess(child.hProcess, &code);
+        check(ended && code == 0,
+              "closed while the box was up, the run stops and the program "
+              "ends (0)",
+              std::to_string(code));
+    }
+    end_child();
+}
+
 // Holds the dialog up for the script's screenshot, then closes it.
 void hold_for_screenshot(const std::string &exe, const std::string &dir)
 {
@@ -726,6 +758,8 @@ int main(int argc, char **argv)
         check_start_directories(full_path(argv[2]), argc - 3, argv + 3);
     } else if (argc == 5 && std::strcmp(argv[1], "--close-mid-run") == 0) {
         check_close_mid_run(full_path(argv[2]), full_path(argv[3]), full_path(argv[4]));
+    } else if (argc == 5 && std::strcmp(argv[1], "--close-at-box") == 0) {
+        check_close_at_box(full_path(argv[2]), full_path(argv[3]), full_path(argv[4]));
     } else if (argc == 4 && std::strcmp(argv[1], "--shot-only") == 0) {
         hold_for_screenshot(full_path(argv[2]), full_path(argv[3]));
     } else if (argc < 9 || argc > 10 || (argc == 10 && std::strcmp(argv[9], "--shot") != 0)) {

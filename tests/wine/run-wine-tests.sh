@@ -662,6 +662,21 @@ else
     "leftovers: $leftovers"
 fi
 
+# Closed while the catalogue's box is up: the run stops before any file.
+mkdir -p "$gui/boxed/work" "$gui/boxed/coll" && cp "$data/sample/collection/"* "$gui/boxed/coll/" &&
+  { printf 'LONG;1;0;1;1;01;12345678;%s.fds\r\n' "$(head -c 120 /dev/zero | tr '\0' n)"
+    cat "$data/ingredients.dat"; } >"$gui/boxed/work/ingredients.dat" || die "no boxed directories"
+cp -r "$gui/boxed/coll" "$gui/boxed/before"
+(cd "$gui" && timeout 120 "$wine_cmd" gui_driver.exe --close-at-box vormlin.exe boxed\\work \
+  boxed\\coll >"$gui/driver.out" 2>"$gui/driver.err")
+driver_status=$?
+count_driver_checks
+if diff -r "$gui/boxed/before" "$gui/boxed/coll" >/dev/null && [[ ! -e $gui/boxed/work/miss.txt ]]; then
+  ok "closed while the catalogue's box was up: nothing sorted, no miss.txt"
+else
+  fail "closed while the catalogue's box was up: the collection or miss.txt changed"
+fi
+
 # The dialog at 96 and 192 DPI, for the documentation (VORMLIN_SCREENSHOT_DIR=docs, say).
 if [[ -n ${VORMLIN_SCREENSHOT_DIR:-} ]]; then
   for dpi in 96 192; do
