@@ -672,31 +672,44 @@ void check_start_directories(const std::string &exe, int count, char **dirs)
     }
 }
 
+// Starts the program in dir and waits for its dialog; the dialog, or nullptr after a failed
+// check.
+HWND start_dialog(const std::string &exe, const std::string &dir)
+{
+    if (!start_program(exe, dir)) {
+        check(false, "vormlin starts", std::to_string(GetLastError()));
+        return nullptr;
+    }
+    HWND dlg = wait_for_dialog_window("Vormlin", nullptr);
+    check(dlg != nullptr, "the dialog appears");
+    return dlg;
+}
+
+// Closes the dialog, which must then stop its run and end the program with 0.
+void close_and_expect_end(HWND dlg, const std::string &what)
+{
+    PostMessageA(dlg, WM_CLOSE, 0, 0);
+    bool ended = WaitForSingleObject(child.hProcess, patience_ms) == WAIT_OBJECT_0;
+    DWORD code = 1;
+    GetExitCodeProcess(child.hProcess, &code);
+    check(ended && code == 0, what + ", the run stops and the program ends (0)",
+          std::to_string(code));
+}
+
 // Closes the window while a run of the long directory goes: the program must stop after the
 // file at hand and end, without a Done! box.
 void check_close_mid_run(const std::string &exe, const std::string &work,
                          const std::string &long_dir)
 {
-    if (!start_program(exe, work)) {
-        check(false, "vormlin starts", std::to_string(GetLastError()));
-        return;
-    }
     session s = {};
-    s.dlg = wait_for_dialog_window("Vormlin", nullptr);
-    check(s.dlg != nullptr, "the dialog appears");
+    s.dlg = start_dialog(exe, work);
     if (s.dlg != nullptr) {
         s.field = GetDlgItem(s.dlg, 1000);
         s.start = GetDlgItem(s.dlg, 1);
         set_control_text(s.field, long_dir);
         PostMessageA(s.start, BM_CLICK, 0, 0);
-        if (watch_progress(s)) {
-            PostMessageA(s.dlg, WM_CLOSE, 0, 0);
-            bool ended = WaitForSingleObject(child.hProcess, patience_ms) == WAIT_OBJECT_0;
-            DWORD code = 1;
-            GetExitCodeProcess(child.hProcess, &code);
-            check(ended && code == 0, "closed during a run, the program stops and ends (0)",
-                  std::to_string(code));
-        }
+        if (watch_progress(s))
+            close_and_expect_end(s.dlg, "closed during a run");
     }
     end_child();
 }
@@ -705,28 +718,16 @@ void check_close_mid_run(const std::string &exe, const std::string &work,
 // window can be closed) is up: once the box is answered, the run stops before any file.
 void check_close_at_box(const std::string &exe, const std::string &work, const std::string &dir)
 {
-    if (!start_program(exe, work)) {
-        check(false, "vormlin starts", std::to_string(GetLastError()));
-        return;
-    }
-    session s = {};
-    s.dlg = wait_for_dialog_window("Vormlin", nullptr);
-    check(s.dlg != nullptr, "the dialog appears");
-    if (s.dlg != nullptr) {
-        set_control_text(GetDlgItem(s.dlg, 1000), dir);
-        PostMessageA(GetDlgItem(s.dlg, 1), BM_CLICK, 0, 0);
-        HWND box = wait_for_dialog_window("fstrtok", s.dlg);
+    HWND dlg = start_dialog(exe, work);
+    if (dlg != nullptr) {
+        set_control_text(GetDlgItem(dlg, 1000), dir);
+        PostMessageA(GetDlgItem(dlg, 1), BM_CLICK, 0, 0);
+        HWND box = wait_for_dialog_window("fstrtok", dlg);
         check(box != nullptr, "the catalogue's box is up");
-        PostMessageA(s.dlg, WM_CLOSE, 0, 0);
+        PostMessageA(dlg, WM_CLOSE, 0, 0);
         if (box != nullptr)
             press_and_wait_gone(box, IDOK);
-        bool ended = WaitForSingleObject(child.hProcess, patience_ms) == WAIT_OBJECT_0;
-        DWORD code = 1;
-        GetExitCodeProcess(child.hProcess, &code);
-        check(ended && code == 0,
-              "closed while the box was up, the run stops and the program "
-              "ends (0)",
-              std::to_string(code));
+        close_and_expect_end(dlg, "closed while the box was up");
     }
     end_child();
 }
@@ -734,13 +735,8 @@ void check_close_at_box(const std::string &exe, const std::string &work, const s
 // Holds the dialog up for the script's screenshot, then closes it.
 void hold_for_screenshot(const std::string &exe, const std::string &dir)
 {
-    if (!start_program(exe, dir)) {
-        check(false, "vormlin starts", std::to_string(GetLastError()));
-        return;
-    }
     session s = {};
-    s.dlg = wait_for_dialog_window("Vormlin", nullptr);
-    check(s.dlg != nullptr, "the dialog appears");
+    s.dlg = start_dialog(exe, dir);
     if (s.dlg != nullptr) {
         // Once its queue is empty the dialog has painted; the second is for the server.
         DWORD_PTR result = 0;

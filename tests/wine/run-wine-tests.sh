@@ -594,24 +594,29 @@ for ((i = 0; i < 400; i++)); do
 done
 cp "$data/ingredients.dat" "$gui/closed/work/"
 
+# While gui_driver.exe (pid) holds the dialog for it: a picture of the rectangle it names in
+# shot.ready, saved as file; then shot.done lets it go on.
+screenshot() { # pid file
+  local i
+  for ((i = 0; i < 1200; i++)); do
+    [[ -f $gui/shot.ready ]] && break
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [[ -f $gui/shot.ready ]]; then
+    import -window root -display "$DISPLAY" -crop "$(head -n1 "$gui/shot.ready")" +repage \
+      "$2" && echo "screenshot: $2"
+    : >"$gui/shot.done"
+  fi
+}
+
 shot_args=()
 [[ -n ${VORMLIN_SCREENSHOT:-} ]] && shot_args=(--shot)
 (cd "$gui" && timeout 300 "$wine_cmd" gui_driver.exe vormlin.exe windows\\work windows\\coll \
   catalogue.dat "$rows!" windows\\pick windows\\fail windows\\long "${shot_args[@]}" \
   >"$gui/driver.out" 2>"$gui/driver.err") &
 driver_pid=$!
-if [[ -n ${VORMLIN_SCREENSHOT:-} ]]; then
-  for ((i = 0; i < 1200; i++)); do
-    [[ -f $gui/shot.ready ]] && break
-    kill -0 "$driver_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [[ -f $gui/shot.ready ]]; then
-    import -window root -display "$DISPLAY" -crop "$(head -n1 "$gui/shot.ready")" +repage \
-      "$VORMLIN_SCREENSHOT" && echo "screenshot: $VORMLIN_SCREENSHOT"
-    : >"$gui/shot.done"
-  fi
-fi
+[[ -n ${VORMLIN_SCREENSHOT:-} ]] && screenshot "$driver_pid" "$VORMLIN_SCREENSHOT"
 wait "$driver_pid"
 driver_status=$?
 
@@ -686,17 +691,7 @@ if [[ -n ${VORMLIN_SCREENSHOT_DIR:-} ]]; then
     (cd "$gui" && timeout 120 "$wine_cmd" gui_driver.exe --shot-only vormlin.exe windows\\work \
       >"$gui/driver.out" 2>"$gui/driver.err") &
     driver_pid=$!
-    for ((i = 0; i < 1200; i++)); do
-      [[ -f $gui/shot.ready ]] && break
-      kill -0 "$driver_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if [[ -f $gui/shot.ready ]]; then
-      import -window root -display "$DISPLAY" -crop "$(head -n1 "$gui/shot.ready")" +repage \
-        "$VORMLIN_SCREENSHOT_DIR/vormlin-dialog-$dpi.png" &&
-        echo "screenshot: $VORMLIN_SCREENSHOT_DIR/vormlin-dialog-$dpi.png"
-      : >"$gui/shot.done"
-    fi
+    screenshot "$driver_pid" "$VORMLIN_SCREENSHOT_DIR/vormlin-dialog-$dpi.png"
     wait "$driver_pid"
   done
 fi
