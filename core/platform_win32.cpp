@@ -19,7 +19,9 @@
 const char plat_line_end[] = "\r\n";
 const char plat_sep = '\\';
 
-bool utf8_to_wide(std::string_view text, std::wstring *out)
+// Text of a code page as UTF-16; flags as MultiByteToWideChar takes them (MB_ERR_INVALID_CHARS:
+// fail on a bad byte rather than put U+FFFD in its place).
+static bool to_wide(UINT code_page, DWORD flags, std::string_view text, std::wstring *out)
 {
     out->clear();
     if (text.empty())
@@ -27,12 +29,16 @@ bool utf8_to_wide(std::string_view text, std::wstring *out)
     if (text.size() > static_cast<std::size_t>(INT_MAX))
         return false;
     int length = static_cast<int>(text.size());
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    int units = MultiByteToWideChar(code_page, flags, text.data(), length, nullptr, 0);
     if (units <= 0)
         return false;
     out->resize(static_cast<std::size_t>(units));
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, out->data(),
-                               units) == units;
+    return MultiByteToWideChar(code_page, flags, text.data(), length, out->data(), units) == units;
+}
+
+bool utf8_to_wide(std::string_view text, std::wstring *out)
+{
+    return to_wide(CP_UTF8, MB_ERR_INVALID_CHARS, text, out);
 }
 
 std::string wide_to_utf8(std::wstring_view text)
@@ -82,13 +88,10 @@ void plat_write_text(std::FILE *stream, const char *text, std::size_t size)
         return;
     }
     std::fflush(stream);
-    int length = static_cast<int>(size);
-    int units = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
-    if (units > 0 && MultiByteToWideChar(CP_UTF8, 0, text, length, wide.data(), units) == units) {
-        DWORD written = 0;
-        WriteConsoleW(console, wide.data(), static_cast<DWORD>(units), &written, nullptr);
-    }
+    std::wstring wide;
+    DWORD written = 0;
+    if (to_wide(CP_UTF8, 0, std::string_view(text, size), &wide))
+        WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
 namespace {
@@ -319,15 +322,8 @@ bool plat_is_absolute(const char *path)
 
 std::string plat_legacy_to_utf8(std::string_view text)
 {
-    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX))
-        return std::string();
-    int length = static_cast<int>(text.size());
-    int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
-    if (units <= 0 ||
-        MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) != units)
-        return std::string();
-    return wide_to_utf8(wide);
+    std::wstring wide;
+    return to_wide(CP_ACP, 0, text, &wide) ? wide_to_utf8(wide) : std::string();
 }
 
 bool plat_is_plain_name(const char *name)

@@ -62,12 +62,6 @@ static bool make_new_path(image_job *job)
     return true;
 }
 
-// The name part of a path of the job's directory.
-static const char *name_in_dir(const image_job *job, const char *path)
-{
-    return path + job_dir_length(job);
-}
-
 // The header (unless the options ask for none) and the retained sides, or all counted sides
 // of an unidentified image. True when all of it was written.
 static bool write_normalised(image_job *job, image_writer *w)
@@ -156,7 +150,7 @@ static bool back_up_and_write(image_job *job)
         return false;
     if (!write_hidden_image(job, &written))
         return false;
-    if (change_publish(&job->change, change_image, name_in_dir(job, job->new_path), written) != 0) {
+    if (change_publish(&job->change, change_image, path_file_part(job->new_path), written) != 0) {
         job->outcome |= outcome_not_written;
         job_describe(job, "%s could not be created", job->new_path);
         return false;

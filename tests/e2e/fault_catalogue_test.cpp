@@ -63,18 +63,6 @@ std::string end_mark(const std::string &good)
     return good + "\x1A" + "MORE;1;0;1;1;01;12345678;After the mark.fds\n";
 }
 
-// UTF-16 as a file holds it: the mark, then every unit in the given byte order.
-std::string utf16(std::u16string_view text, bool big_endian)
-{
-    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t u : text) {
-        auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
-        out += big_endian ? high : low;
-        out += big_endian ? low : high;
-    }
-    return out;
-}
-
 // As Windows PowerShell 5.1 redirects the dumper's output.
 std::string utf16le(const std::string &good)
 {

@@ -172,6 +172,11 @@ class KillTest : public FaultTest {
         return true;
     }
 
+    // What a sweep over c compares with and kills at: the tree of one uninterrupted run, and
+    // how often a traced run makes each call. False when either run failed.
+    bool prepare_sweep(const std::string &strace, const collection &c, tree_state *want,
+                       std::map<std::string, int> *counts);
+
     std::string trials = make_scratch_dir("kill");
 };
 
@@ -182,9 +187,16 @@ std::string sweep_failures(int failed, int total, const char *trials, const std:
            " differ from one run:" + detail + (failed > 12 ? "\n  ..." : "");
 }
 
-// How many times a run of the collection makes each traced call.
-std::map<std::string, int> count_calls(const std::string &strace, const std::string &dir,
-                                       const std::vector<std::string> &args, const std::string &log)
+// A traced call as strace logged it: the call's name and the whole line.
+struct traced_call {
+    std::string name, line;
+};
+
+// Runs the sorter over dir under strace, tracing every call of traced_calls; the calls it
+// made, in order, or false when the run failed.
+bool traced_run(const std::string &strace, const std::string &dir,
+                const std::vector<std::string> &args, const std::string &log,
+                std::vector<traced_call> *calls)
 {
     std::string set = "trace=";
     for (const char *call : traced_calls)
@@ -193,16 +205,37 @@ std::map<std::string, int> count_calls(const std::string &strace, const std::str
     argv.insert(argv.end(), {"-e", set});
     for (const std::string &a : vormlin_argv(args))
         argv.push_back(a);
-    std::map<std::string, int> counts;
     if (run_program(argv, dir).status != 0)
-        return counts;
+        return false;
     std::istringstream lines(read_file_text(log));
     for (std::string line; std::getline(lines, line);) {
         std::size_t paren = line.find('(');
         if (paren != std::string::npos && paren > 0 && std::isalpha(line[0]) != 0)
-            counts[line.substr(0, paren)]++;
+            calls->push_back({line.substr(0, paren), line});
+    }
+    return true;
+}
+
+// How many times a run of the collection makes each traced call.
+std::map<std::string, int> count_calls(const std::string &strace, const std::string &dir,
+                                       const std::vector<std::string> &args, const std::string &log)
+{
+    std::vector<traced_call> calls;
+    std::map<std::string, int> counts;
+    if (traced_run(strace, dir, args, log, &calls)) {
+        for (const traced_call &c : calls)
+            counts[c.name]++;
     }
     return counts;
+}
+
+bool KillTest::prepare_sweep(const std::string &strace, const collection &c, tree_state *want,
+                             std::map<std::string, int> *counts)
+{
+    if (!reference_tree(c, want))
+        return false;
+    *counts = count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
+    return !counts->empty();
 }
 
 // One point of a run: the n-th call of its kind (strace counts each kind apart).
@@ -280,33 +313,20 @@ bool holds_a_journal(const std::string &dir)
 std::vector<kill_point> recovery_calls(const std::string &strace, const std::string &dir,
                                        const std::vector<std::string> &args, const std::string &log)
 {
-    std::string set = "trace=";
-    for (const char *call : traced_calls)
-        set += std::string(set.back() == '=' ? "?" : ",?") + call;
-    std::vector<std::string> argv = strace_argv(strace, log);
-    argv.insert(argv.end(), {"-e", set});
-    for (const std::string &a : vormlin_argv(args))
-        argv.push_back(a);
+    std::vector<traced_call> traced;
     std::vector<kill_point> calls;
-    if (run_program(argv, dir).status != 0)
+    if (!traced_run(strace, dir, args, log, &traced))
         return calls;
     std::map<std::string, int> seen;
-    std::vector<std::string> texts;
     std::size_t locked = 0;
-    std::istringstream lines(read_file_text(log));
-    for (std::string line; std::getline(lines, line);) {
-        std::size_t paren = line.find('(');
-        if (paren == std::string::npos || paren == 0 || std::isalpha(line[0]) == 0)
-            continue;
-        std::string call = line.substr(0, paren);
-        calls.push_back({call, ++seen[call]});
-        texts.push_back(line);
-        if (call == "flock")
+    for (const traced_call &c : traced) {
+        calls.push_back({c.name, ++seen[c.name]});
+        if (c.name == "flock")
             locked = calls.size();
     }
     std::size_t listed = locked;
-    while (listed < calls.size() && !(calls[listed].call == "openat" &&
-                                      texts[listed].find("O_DIRECTORY") != std::string::npos))
+    while (listed < calls.size() && !(traced[listed].name == "openat" &&
+                                      traced[listed].line.find("O_DIRECTORY") != std::string::npos))
         listed++;
     return std::vector<kill_point>(calls.begin() + static_cast<std::ptrdiff_t>(locked),
                                    calls.begin() + static_cast<std::ptrdiff_t>(listed));
@@ -334,10 +354,8 @@ TEST_F(KillTest, AKillAtAnyCallThenOneRunEndsAsOneUninterruptedRun)
         SCOPED_TRACE(c.label);
         auto start = std::chrono::steady_clock::now();
         tree_state want;
-        ASSERT_TRUE(reference_tree(c, &want));
-        std::map<std::string, int> counts =
-            count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
-        ASSERT_FALSE(counts.empty()) << "the traced run failed";
+        std::map<std::string, int> counts;
+        ASSERT_TRUE(prepare_sweep(strace, c, &want, &counts));
         int points = 0, failed = 0;
         std::string detail, calls;
         for (const auto &[call, count] : counts)
@@ -374,10 +392,8 @@ TEST_F(KillTest, KillsDuringRecoveryAnyNumberOfTimesThenOneRunEndAsOneUninterrup
         SCOPED_TRACE(c.label);
         auto start = std::chrono::steady_clock::now();
         tree_state want;
-        ASSERT_TRUE(reference_tree(c, &want));
-        std::map<std::string, int> counts =
-            count_calls(strace, fresh_copy(c, "counted"), c.args, trials + "/log");
-        ASSERT_FALSE(counts.empty()) << "the traced run failed";
+        std::map<std::string, int> counts;
+        ASSERT_TRUE(prepare_sweep(strace, c, &want, &counts));
         int journals = 0, collection_trials = 0;
         for (const kill_point &first : every_stride_th(counts, stride, &point)) {
             std::string killed = fresh_copy(c, "killed");

@@ -16,18 +16,6 @@ namespace {
 using namespace std::string_literals;
 using testing::PrintToString;
 
-// UTF-16 as a file holds it: the mark, then every unit in the given byte order.
-std::string utf16(std::u16string_view text, bool big_endian)
-{
-    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t u : text) {
-        auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
-        out += big_endian ? high : low;
-        out += big_endian ? low : high;
-    }
-    return out;
-}
-
 // The legacy code page's stand-in: Latin-1, in which every byte is a character.
 std::string latin1_to_utf8(std::string_view text)
 {

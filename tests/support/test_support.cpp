@@ -82,6 +82,17 @@ bool write_file_text(const std::string &path, const std::string &text)
     return write_file_bytes(path, bytes(text.begin(), text.end()));
 }
 
+std::string utf16(std::u16string_view text, bool big_endian)
+{
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        auto high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += big_endian ? high : low;
+        out += big_endian ? low : high;
+    }
+    return out;
+}
+
 bool file_exists(const std::string &path)
 {
     struct stat st;

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using bytes = std::vector<std::uint8_t>;
@@ -19,6 +20,9 @@ std::string read_file_text(const std::string &path);
 bool write_file_bytes(const std::string &path, const bytes &data);
 bool write_file_text(const std::string &path, const std::string &text);
 bool file_exists(const std::string &path);
+
+// UTF-16 as a file holds it: the byte-order mark, then every unit in the given byte order.
+std::string utf16(std::u16string_view text, bool big_endian);
 
 struct run_result {
     int status = -1; // exit status, or 128 + signal
