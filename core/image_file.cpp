@@ -3,18 +3,13 @@
 
 #include "vfs.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <new>
 
-static read_result read_open_file(std::FILE *f, image_buffer *out)
+static read_result read_open_file(vfs_file *f, image_buffer *out)
 {
-    // The file goes straight into its buffer: a stream buffer would only add a copy, and
-    // seeking to the end through one reads the file's last block for nothing.
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    if (std::fseek(f, 0, SEEK_END) != 0)
-        return read_size_unknown;
-    long length = std::ftell(f);
-    if (length < 0 || std::fseek(f, 0, SEEK_SET) != 0)
+    long long length = vfs_length(f);
+    if (length < 0 || static_cast<unsigned long long>(length) >= SIZE_MAX)
         return read_size_unknown;
     auto size = static_cast<std::size_t>(length);
     // One spare byte keeps the buffer non-empty for an empty file.
@@ -22,7 +17,7 @@ static read_result read_open_file(std::FILE *f, image_buffer *out)
     if (out->bytes == nullptr)
         return read_no_memory;
     out->size = size;
-    if (size > 0 && std::fread(out->bytes.get(), 1, size, f) != size)
+    if (size > 0 && vfs_read(f, out->bytes.get(), size) != size)
         return read_short;
     return read_ok;
 }
@@ -31,11 +26,11 @@ read_result read_image_file(const char *path, image_buffer *out)
 {
     out->bytes.reset();
     out->size = 0;
-    std::FILE *f = vfs->open_for_reading(path);
+    vfs_file *f = vfs->open_for_reading(path);
     if (f == nullptr)
         return read_open_failed;
     read_result r = read_open_file(f, out);
-    std::fclose(f);
+    vfs_close(f);
     if (r != read_ok) {
         out->bytes.reset();
         out->size = 0;

@@ -98,6 +98,11 @@ int plat_remove_own_file(const char *path);
 // power cut after the file is published cannot leave it empty. 0 on success.
 int plat_sync_file(std::FILE *f);
 
+// Flushes the count streams and makes what was written to them durable together, waiting for
+// the disk as few times as the system allows: POSIX syncs the one file system they share once
+// (syncfs), Win32 flushes each file. 0 on success.
+int plat_sync_files(std::FILE *const *files, std::size_t count);
+
 // Text written in the system's legacy ("ANSI") code page, as UTF-8. Win32 converts from the
 // active code page (1252 on a Western Windows, 932 on a Japanese one); POSIX has no such code
 // page and gives the bytes back as they are.

@@ -254,6 +254,34 @@ int plat_sync_file(std::FILE *f)
     return std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;
 }
 
+// Whether the streams are flushed and all on one file system.
+static bool flush_on_one_device(std::FILE *const *files, std::size_t count)
+{
+    bool one = true;
+    dev_t device = 0;
+    for (std::size_t i = 0; i < count; i++) {
+        struct stat st;
+        if (std::fflush(files[i]) != 0 || fstat(fileno(files[i]), &st) != 0)
+            return false;
+        one = one && (i == 0 || st.st_dev == device);
+        device = st.st_dev;
+    }
+    return one;
+}
+
+int plat_sync_files(std::FILE *const *files, std::size_t count)
+{
+    if (count == 0)
+        return 0;
+    if (flush_on_one_device(files, count))
+        return syncfs(fileno(files[0])) == 0 ? 0 : -1;
+    for (std::size_t i = 0; i < count; i++) {
+        if (plat_sync_file(files[i]) != 0)
+            return -1;
+    }
+    return 0;
+}
+
 bool plat_is_absolute(const char *path)
 {
     return path[0] == '/';

@@ -313,6 +313,16 @@ int plat_sync_file(std::FILE *f)
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) ? 0 : -1;
 }
 
+// Windows has no call that syncs a volume for an ordinary user: each file is flushed.
+int plat_sync_files(std::FILE *const *files, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; i++) {
+        if (plat_sync_file(files[i]) != 0)
+            return -1;
+    }
+    return 0;
+}
+
 bool plat_is_absolute(const char *path)
 {
     bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&

@@ -1,19 +1,129 @@
-// The real file-system table, and the directory walk every scan of both programs uses.
+// The real file-system table, the stdio-backed files it and the preview open, and the
+// directory walk every scan of both programs uses.
 #include "vfs.h"
 
-static void *real_find_first(const char *dir, const char *pattern, plat_entry *entry)
+#include <new>
+#include <vector>
+
+namespace {
+
+struct stream_file {
+    vfs_file base;
+    std::FILE *stream;
+    bool durable; // synced through the platform layer (else only flushed)
+};
+
+std::FILE *stream(vfs_file *f)
+{
+    return reinterpret_cast<stream_file *>(f)->stream;
+}
+
+std::size_t stream_read(vfs_file *f, void *buf, std::size_t size)
+{
+    return std::fread(buf, 1, size, stream(f));
+}
+
+bool stream_write(vfs_file *f, const void *bytes, std::size_t size)
+{
+    return size == 0 || std::fwrite(bytes, 1, size, stream(f)) == size;
+}
+
+int stream_flush(vfs_file *f)
+{
+    return std::fflush(stream(f)) == 0 ? 0 : -1;
+}
+
+int stream_sync(vfs_file *f)
+{
+    auto *s = reinterpret_cast<stream_file *>(f);
+    return s->durable ? plat_sync_file(s->stream) : stream_flush(f);
+}
+
+// The length, with the stream left where it was.
+long long stream_length(vfs_file *f)
+{
+    std::FILE *s = stream(f);
+    long at = std::ftell(s);
+    if (at < 0 || std::fseek(s, 0, SEEK_END) != 0)
+        return -1;
+    long end = std::ftell(s);
+    return std::fseek(s, at, SEEK_SET) == 0 ? end : -1;
+}
+
+int stream_close(vfs_file *f)
+{
+    auto *s = reinterpret_cast<stream_file *>(f);
+    bool failed = std::ferror(s->stream) != 0;
+    bool closed = std::fclose(s->stream) == 0;
+    delete s;
+    return closed && !failed ? 0 : -1;
+}
+
+const vfs_file_methods stream_methods = {
+    .read = stream_read,
+    .write = stream_write,
+    .flush = stream_flush,
+    .sync = stream_sync,
+    .length = stream_length,
+    .close = stream_close,
+};
+
+void *real_find_first(const char *dir, const char *pattern, plat_entry *entry)
 {
     return plat_find_first(dir, pattern, entry);
 }
 
-static bool real_find_next(void *search, plat_entry *entry)
+bool real_find_next(void *search, plat_entry *entry)
 {
     return plat_find_next(static_cast<plat_search *>(search), entry);
 }
 
-static void real_find_close(void *search)
+void real_find_close(void *search)
 {
     plat_find_close(static_cast<plat_search *>(search));
+}
+
+vfs_file *real_create_new(const char *path)
+{
+    std::FILE *f = plat_create_new(path);
+    vfs_file *file = vfs_stream_file(f, true);
+    if (f != nullptr && file == nullptr) {
+        std::fclose(f);
+        plat_remove_own_file(path);
+    }
+    return file;
+}
+
+vfs_file *real_open_for_reading(const char *path)
+{
+    std::FILE *f = plat_open_for_reading(path);
+    // Files are read whole or in large pieces, straight into the caller's buffer: a stream
+    // buffer would only add a copy, and seeking to the end through one reads the file's last
+    // block for nothing.
+    if (f != nullptr)
+        std::setvbuf(f, nullptr, _IONBF, 0);
+    vfs_file *file = vfs_stream_file(f, false);
+    if (f != nullptr && file == nullptr)
+        std::fclose(f);
+    return file;
+}
+
+int real_sync_together(vfs_file *const *files, std::size_t count)
+{
+    std::vector<std::FILE *> streams;
+    for (std::size_t i = 0; i < count; i++)
+        streams.push_back(stream(files[i]));
+    return plat_sync_files(streams.data(), streams.size());
+}
+
+} // namespace
+
+vfs_file *vfs_stream_file(std::FILE *stream, bool durable)
+{
+    if (stream == nullptr)
+        return nullptr;
+    auto *f = new (std::nothrow) stream_file{{&stream_methods}, stream, durable};
+    return f != nullptr ? &f->base : nullptr;
 }
 
 const vfs_ops vfs_real = {
@@ -25,10 +135,10 @@ const vfs_ops vfs_real = {
     .make_dir = plat_make_dir,
     .move_noreplace = plat_move_noreplace,
     .replace_file = plat_replace_file,
-    .create_new = plat_create_new,
-    .open_for_reading = plat_open_for_reading,
+    .create_new = real_create_new,
+    .open_for_reading = real_open_for_reading,
     .remove_own_file = plat_remove_own_file,
-    .sync_file = plat_sync_file,
+    .sync_together = real_sync_together,
     .lock_dir = plat_lock_dir,
 };
 

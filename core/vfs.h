@@ -1,12 +1,67 @@
-// The file system as the programs see it: one table of every operation they perform on it.
-// The real table calls the platform layer; the sorter's preview puts a table of its own in
+// The file system as the programs see it: one table of every operation they perform on it,
+// and a table of methods for each file it opens, so that every byte read, written, flushed
+// and synced passes through the table that opened the file. The real table calls the
+// platform layer; the sorter's preview, and the tests' recorders, put a table of their own in
 // its place for a whole run, so that no operation needs to ask which one it is.
 #pragma once
 
 #include "platform.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+
+// An open file. Each table's files begin with this, followed by whatever the table keeps.
+struct vfs_file;
+
+struct vfs_file_methods {
+    // Up to size bytes into buf; fewer at the end of the file or on an error.
+    std::size_t (*read)(vfs_file *f, void *buf, std::size_t size);
+    // Appends size bytes; true when every one was taken.
+    bool (*write)(vfs_file *f, const void *data, std::size_t size);
+    // Hands what was written to the system: it survives the end of this process (a kill),
+    // not a power cut. 0 on success.
+    int (*flush)(vfs_file *f);
+    // Makes what was written durable: it survives a power cut. 0 on success.
+    int (*sync)(vfs_file *f);
+    // The file's length in bytes, or -1.
+    long long (*length)(vfs_file *f);
+    // Closes the file; 0 when every byte written reached the system and nothing failed.
+    int (*close)(vfs_file *f);
+};
+
+struct vfs_file {
+    const vfs_file_methods *methods;
+};
+
+inline std::size_t vfs_read(vfs_file *f, void *buf, std::size_t size)
+{
+    return f->methods->read(f, buf, size);
+}
+inline bool vfs_write(vfs_file *f, const void *data, std::size_t size)
+{
+    return f->methods->write(f, data, size);
+}
+inline bool vfs_write(vfs_file *f, const std::string &text)
+{
+    return f->methods->write(f, text.data(), text.size());
+}
+inline int vfs_flush(vfs_file *f)
+{
+    return f->methods->flush(f);
+}
+inline int vfs_sync(vfs_file *f)
+{
+    return f->methods->sync(f);
+}
+inline long long vfs_length(vfs_file *f)
+{
+    return f->methods->length(f);
+}
+inline int vfs_close(vfs_file *f)
+{
+    return f->methods->close(f);
+}
 
 // The operations mean what their plat_ namesakes in platform.h mean. A search handle is
 // whatever the table's find_first returned; only the same table's calls take it back.
@@ -19,14 +74,20 @@ struct vfs_ops {
     int (*make_dir)(const char *path);
     int (*move_noreplace)(const char *from, const char *to);
     int (*replace_file)(const char *from, const char *to);
-    std::FILE *(*create_new)(const char *path);
-    std::FILE *(*open_for_reading)(const char *path);
+    vfs_file *(*create_new)(const char *path);
+    vfs_file *(*open_for_reading)(const char *path);
     int (*remove_own_file)(const char *path);
-    int (*sync_file)(std::FILE *f);
+    // Makes what was written to the count files durable together, with as few waits for the
+    // disk as the system allows (one syncfs where there is one). 0 on success.
+    int (*sync_together)(vfs_file *const *files, std::size_t count);
     plat_lock_result (*lock_dir)(const char *dir, plat_lock **out, std::string *why);
 };
 
 extern const vfs_ops vfs_real;
+
+// A file kept in a stdio stream, which it owns from here on; durable ones are synced through
+// the platform layer, others only flushed (a memory stream). nullptr when stream is.
+vfs_file *vfs_stream_file(std::FILE *stream, bool durable);
 
 // The table in use: vfs_real unless a run has chosen another.
 extern const vfs_ops *vfs;

@@ -1,21 +1,20 @@
-// A file's change: journal lines written and flushed before each step, names relative to the
-// journal's directory. A flushed line survives a kill of this process; docs/safety.md says
-// what a power cut may cost.
+// A file's change: every step written to its journal, names relative to the journal's
+// directory, before one sync makes the journal and the new images durable together; then
+// the steps, which are renames only. A kill or a power cut before that sync leaves no step
+// made, only hidden files and a journal that may have lost its lines; after it, the journal
+// names every step that may have been made. docs/safety.md says what each case leaves.
 #include "change.h"
 
 #include "platform.h"
 #include "recovery.h"
-#include "vfs.h"
-
-#include <cstring>
 
 namespace {
 
-std::FILE *open_journal(const std::string &dir, journal_role role, const std::string &id,
-                        std::string *problem)
+vfs_file *open_journal(const std::string &dir, journal_role role, const std::string &id,
+                       std::string *problem)
 {
     std::string path = dir + journal_file_name;
-    std::FILE *f = vfs->create_new(path.c_str());
+    vfs_file *f = vfs->create_new(path.c_str());
     if (f == nullptr) {
         std::string kind = obstacle_kind(path.c_str());
         if (!kind.empty())
@@ -25,24 +24,17 @@ std::FILE *open_journal(const std::string &dir, journal_role role, const std::st
         *problem = path + " " + kind;
         return nullptr;
     }
-    std::string header = journal_header(role, id);
-    if (std::fwrite(header.data(), 1, header.size(), f) != header.size() || std::fflush(f) != 0) {
-        std::fclose(f);
+    if (!vfs_write(f, journal_header(role, id))) {
+        vfs_close(f);
         *problem = path + " could not be written";
         return nullptr;
     }
     return f;
 }
 
-bool append(std::FILE *f, const std::string &line)
-{
-    return f != nullptr && !line.empty() &&
-           std::fwrite(line.data(), 1, line.size(), f) == line.size() && std::fflush(f) == 0;
-}
-
 // The journal a step on which goes into: the image's, or the temporary images' own when they
 // live apart (opened at their first step).
-std::FILE *journal_for(file_change *c, change_file which)
+vfs_file *journal_for(file_change *c, change_file which)
 {
     if (which == change_image || !c->temps_apart)
         return c->journal;
@@ -56,10 +48,10 @@ std::FILE *journal_for(file_change *c, change_file which)
 // Records step in its journal; 0 when it is there.
 int note(file_change *c, change_file which, const journal_step &step)
 {
-    std::FILE *f = journal_for(c, which);
+    vfs_file *f = journal_for(c, which);
     if (f == nullptr)
         return -1;
-    if (append(f, journal_line(step)))
+    if (vfs_write(f, journal_line(step)))
         return 0;
     c->problem = "its step could not be written to the journal";
     return -1;
@@ -75,12 +67,30 @@ const char *hidden_name(change_file which)
     return which == change_image ? hidden_image_name : hidden_split_name;
 }
 
+// Where a planned step's file goes: of dir for the image, of the current directory for a
+// temporary image.
+std::string target_path(const file_change *c, change_file which)
+{
+    const std::string &name = c->planned[which].b;
+    return which == change_image ? c->dir + name : name;
+}
+
+void close_hidden(file_change *c)
+{
+    for (vfs_file *&f : c->hidden) {
+        if (f != nullptr)
+            vfs_close(f);
+        f = nullptr;
+    }
+}
+
 void close_journals(file_change *c)
 {
+    close_hidden(c);
     if (c->journal != nullptr)
-        std::fclose(c->journal);
+        vfs_close(c->journal);
     if (c->temps_journal != nullptr)
-        std::fclose(c->temps_journal);
+        vfs_close(c->temps_journal);
     c->journal = c->temps_journal = nullptr;
 }
 
@@ -95,40 +105,97 @@ int change_begin(file_change *c, const char *dir)
     return c->journal != nullptr ? 0 : -1;
 }
 
-int change_back_up(file_change *c, const char *name, const char *backup_name,
-                   const file_identity &id)
+int change_plan_back_up(file_change *c, const char *name, const char *backup_name,
+                        const file_identity &id)
 {
     journal_step step{step_move, name, std::string(backup_dir_name) + "/" + backup_name, id};
     if (note(c, change_image, step) != 0)
         return -1;
-    std::string from = c->dir + name;
-    std::string to = c->dir + backup_dir_name + plat_sep + backup_name;
-    return vfs->move_noreplace(from.c_str(), to.c_str());
+    c->backup = step;
+    return 0;
 }
 
-std::FILE *change_create(file_change *c, change_file which)
+vfs_file *change_create(file_change *c, change_file which)
 {
     if (note(c, which, journal_step{step_new, hidden_name(which), "", {}}) != 0)
         return nullptr;
-    return vfs->create_new(hidden_path(c, which).c_str());
+    c->hidden[which] = vfs->create_new(hidden_path(c, which).c_str());
+    return c->hidden[which];
 }
 
-int change_publish(file_change *c, change_file which, const char *name, const file_identity &id)
+int change_plan_publish(file_change *c, change_file which, const char *name,
+                        const file_identity &id)
 {
-    std::string to = which == change_image ? c->dir + name : std::string(name);
+    journal_step step{step_publish, hidden_name(which), name, id};
+    if (note(c, which, step) != 0)
+        return -1;
+    c->planned[which] = step;
+    return 0;
+}
+
+int change_plan_replace(file_change *c, const char *name, const file_identity &id)
+{
+    journal_step step{step_replace, hidden_image_name, name, id};
+    if (note(c, change_image, step) != 0)
+        return -1;
+    c->planned[change_image] = step;
+    return 0;
+}
+
+void change_discard(file_change *c, change_file which)
+{
+    if (c->hidden[which] != nullptr)
+        vfs_close(c->hidden[which]);
+    c->hidden[which] = nullptr;
+    remove_leftover(hidden_path(c, which).c_str());
+}
+
+int change_make_durable(file_change *c)
+{
+    vfs_file *files[4];
+    std::size_t count = 0;
+    for (vfs_file *f : {c->journal, c->temps_journal, c->hidden[change_image],
+                        c->hidden[change_split]}) {
+        if (f != nullptr)
+            files[count++] = f;
+    }
+    bool synced = vfs->sync_together(files, count) == 0;
+    bool closed = true;
+    for (vfs_file *&f : c->hidden) {
+        if (f != nullptr)
+            closed = vfs_close(f) == 0 && closed;
+        f = nullptr;
+    }
+    if (synced && closed)
+        return 0;
+    c->problem = "it could not be made durable";
+    return -1;
+}
+
+int change_back_up(file_change *c)
+{
+    // The journal names the backup "bak/NAME" on every system.
+    std::string name = c->backup.b.substr(sizeof backup_dir_name);
+    std::string from = c->dir + c->backup.a;
+    std::string to = c->dir + backup_dir_name + plat_sep + name;
+    return vfs->move_noreplace(from.c_str(), to.c_str());
+}
+
+int change_publish(file_change *c, change_file which)
+{
+    std::string to = target_path(c, which);
     // Taken names are not tried: a failed publish must leave no doubt about who made the file.
-    if (vfs->entry_exists(to.c_str()) ||
-        note(c, which, journal_step{step_publish, hidden_name(which), name, id}) != 0)
+    if (c->planned[which].kind != step_publish || vfs->entry_exists(to.c_str()))
         return -1;
     return vfs->move_noreplace(hidden_path(c, which).c_str(), to.c_str());
 }
 
-int change_replace(file_change *c, const char *name, const file_identity &id)
+int change_replace(file_change *c)
 {
-    if (note(c, change_image, journal_step{step_replace, hidden_image_name, name, id}) != 0)
+    if (c->planned[change_image].kind != step_replace)
         return -1;
-    std::string to = c->dir + name;
-    return vfs->replace_file(hidden_path(c, change_image).c_str(), to.c_str());
+    return vfs->replace_file(hidden_path(c, change_image).c_str(),
+                             target_path(c, change_image).c_str());
 }
 
 void change_commit(file_change *c)

@@ -8,6 +8,7 @@
 #include "name_limits.h"
 
 #include <cstddef>
+#include <string>
 
 // Outcome word bits (what process_image returns).
 inline constexpr unsigned outcome_header_write_failed = 0x02; // no byte of the header written
@@ -28,6 +29,15 @@ inline constexpr std::size_t new_name_buffer_size = 780; // new file paths and n
 inline constexpr std::size_t what_buffer_size = 640;     // the account of what was done
 
 enum layout_class { layout_standard, layout_fam, layout_other };
+
+// How far the split of surplus sides came.
+enum split_state {
+    split_none,        // nothing to split
+    split_prepared,    // the temporary image is written and its publication planned
+    split_no_file,     // its hidden file could not be had
+    split_not_written, // not all of it could be written or published
+};
+inline constexpr std::size_t temp_name_buffer_size = 32;
 
 // Where a processed file ended, for the front ends' tallies.
 enum file_fate {
@@ -69,6 +79,9 @@ struct image_job {
     bool tmp_name = false;      // a "tmp" file: rewritten without a backup
     bool rewritten = false;     // new_path holds the normalised image
     bool split_written = false; // surplus sides were written into a temporary image
+    split_state split = split_none;
+    char temp_name[temp_name_buffer_size] = ""; // the temporary image's name, once chosen
+    std::string split_problem;                  // why its hidden file could not be had
     file_fate fate = fate_failed;
     char what[what_buffer_size] = "";
 };

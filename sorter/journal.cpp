@@ -283,18 +283,18 @@ void identity_add(file_identity *id, const std::uint8_t *bytes, std::size_t size
 
 bool identity_of_file(const char *path, file_identity *out)
 {
-    std::FILE *f = vfs->open_for_reading(path);
+    vfs_file *f = vfs->open_for_reading(path);
     if (f == nullptr)
         return false;
+    long long length = vfs_length(f);
     std::vector<std::uint8_t> chunk(read_chunk);
     file_identity id;
     std::size_t n;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0)
+    while ((n = vfs_read(f, chunk.data(), chunk.size())) > 0)
         identity_add(&id, chunk.data(), n);
-    bool ok = std::ferror(f) == 0;
-    std::fclose(f);
+    vfs_close(f);
     *out = id;
-    return ok;
+    return length >= 0 && id.size == static_cast<unsigned long long>(length);
 }
 
 std::string new_change_id()

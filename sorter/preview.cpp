@@ -219,10 +219,22 @@ plat_entry_state preview_entry_state(const char *path)
     return state_at(path);
 }
 
-// Nothing planned is on a disk: flushing into the memory stream is all there is to do.
-int preview_sync_file(std::FILE *f)
+// Nothing planned is on a disk: flushing into the memory streams is all there is to do.
+int preview_sync_together(vfs_file *const *files, std::size_t count)
 {
-    return std::fflush(f) == 0 ? 0 : -1;
+    int result = 0;
+    for (std::size_t i = 0; i < count; i++)
+        result |= vfs_sync(files[i]);
+    return result;
+}
+
+// A stream as a file of this table: planned files live in memory, real ones are only read.
+vfs_file *wrapped(std::FILE *stream)
+{
+    vfs_file *f = vfs_stream_file(stream, false);
+    if (stream != nullptr && f == nullptr)
+        std::fclose(stream);
+    return f;
 }
 
 int preview_make_dir(const char *path)
@@ -271,14 +283,14 @@ int preview_replace_file(const char *from, const char *to)
     return planned_move(from, to, true);
 }
 
-std::FILE *preview_create_new(const char *path)
+vfs_file *preview_create_new(const char *path)
 {
     std::string key = key_of(path);
     if (state_at(path).exists || !accepts_entries(parent_of(path)))
         return nullptr;
     blobs.push_back(std::make_unique<plan_blob>());
     plan_blob *blob = blobs.back().get();
-    std::FILE *f = open_memstream(&blob->data, &blob->size);
+    vfs_file *f = wrapped(open_memstream(&blob->data, &blob->size));
     if (f == nullptr)
         return nullptr;
     plan_node node;
@@ -289,18 +301,18 @@ std::FILE *preview_create_new(const char *path)
     return f;
 }
 
-std::FILE *preview_open_for_reading(const char *path)
+vfs_file *preview_open_for_reading(const char *path)
 {
     const plan_node *node = lookup(key_of(path));
     if (node == nullptr)
-        return plat_open_for_reading(path);
+        return wrapped(plat_open_for_reading(path));
     if (node->kind != plan_file)
         return nullptr;
     if (node->blob == nullptr)
-        return plat_open_for_reading(node->origin.c_str());
+        return wrapped(plat_open_for_reading(node->origin.c_str()));
     if (node->blob->data == nullptr)
         return nullptr;
-    return fmemopen(node->blob->data, node->blob->size, "rb");
+    return wrapped(fmemopen(node->blob->data, node->blob->size, "rb"));
 }
 
 int preview_remove_own_file(const char *path)
@@ -336,7 +348,7 @@ const vfs_ops vfs_preview = {
     .create_new = preview_create_new,
     .open_for_reading = preview_open_for_reading,
     .remove_own_file = preview_remove_own_file,
-    .sync_file = preview_sync_file,
+    .sync_together = preview_sync_together,
     .lock_dir = preview_lock_dir,
 };
 

@@ -116,15 +116,14 @@ bool cut_undone_steps(const found_journal &j)
 {
     std::string temp = j.dir + hidden_journal_name;
     remove_leftover(temp.c_str());
-    std::FILE *f = vfs->create_new(temp.c_str());
+    vfs_file *f = vfs->create_new(temp.c_str());
     if (f == nullptr)
         return false;
     std::string text = journal_header(j.text.role, j.text.change);
     for (const journal_step &s : j.text.steps)
         text += journal_line(s);
-    bool written =
-        std::fwrite(text.data(), 1, text.size(), f) == text.size() && vfs->sync_file(f) == 0;
-    if (std::fclose(f) == 0 && written && vfs->replace_file(temp.c_str(), j.path.c_str()) == 0)
+    bool written = vfs_write(f, text) && vfs_sync(f) == 0;
+    if (vfs_close(f) == 0 && written && vfs->replace_file(temp.c_str(), j.path.c_str()) == 0)
         return true;
     remove_leftover(temp.c_str());
     return false;
@@ -243,14 +242,14 @@ void report_obstacle(const found_journal &j, const std::string &kind)
 // Up to limit bytes of the file at path; false when it cannot be read.
 bool read_at_most(const std::string &path, std::size_t limit, std::string *out)
 {
-    std::FILE *f = vfs->open_for_reading(path.c_str());
+    vfs_file *f = vfs->open_for_reading(path.c_str());
     if (f == nullptr)
         return false;
+    long long length = vfs_length(f);
     out->resize(limit);
-    out->resize(std::fread(out->data(), 1, limit, f));
-    bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
+    out->resize(vfs_read(f, out->data(), limit));
+    vfs_close(f);
+    return length >= 0 && (out->size() == limit || out->size() == static_cast<std::size_t>(length));
 }
 
 // What stands at dir's journal name. Only a plain file is read, and no more of it than a

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -42,20 +43,24 @@ static bool report_target_is_ours()
     return false;
 }
 
-static void write_report_lines(std::FILE *f)
+static std::string report_text()
 {
+    std::string text;
     unsigned missing = 0;
     for (int i = 1; i < row_count && i < catalogue_capacity; i++) {
         if (is_missing(catalogue[i])) {
-            std::fprintf(f, "%s%s", catalogue[i].name, plat_line_end);
+            text += std::string(catalogue[i].name) + plat_line_end;
             missing++;
         }
     }
+    char last[80];
     if (missing < few_missing)
-        std::fprintf(f, "%sYou miss only %u games!%s", plat_line_end, missing, plat_line_end);
+        std::snprintf(last, sizeof last, "%sYou miss only %u games!%s", plat_line_end, missing,
+                      plat_line_end);
     else
-        std::fprintf(f, "%sYou miss %u games.  Keep looking...%s", plat_line_end, missing,
-                     plat_line_end);
+        std::snprintf(last, sizeof last, "%sYou miss %u games.  Keep looking...%s", plat_line_end,
+                      missing, plat_line_end);
+    return text + last;
 }
 
 int write_missing_report(int mode)
@@ -70,12 +75,11 @@ int write_missing_report(int mode)
     if (!report_target_is_ours())
         return -1;
     remove_leftover(hidden_report_name); // from a killed run
-    std::FILE *f = vfs->create_new(hidden_report_name);
+    vfs_file *f = vfs->create_new(hidden_report_name);
     if (f == nullptr)
         return -1;
-    write_report_lines(f);
-    bool written = std::ferror(f) == 0 && vfs->sync_file(f) == 0;
-    if (std::fclose(f) == 0 && written &&
+    bool written = vfs_write(f, report_text()) && vfs_sync(f) == 0;
+    if (vfs_close(f) == 0 && written &&
         vfs->replace_file(hidden_report_name, report_file_name) == 0)
         return 0;
     vfs->remove_own_file(hidden_report_name);

@@ -1,8 +1,9 @@
 // Rewriting a file as its normalised image (fwNES header unless asked not to, whole sides,
-// zero padding) and splitting off its surplus sides, as one journalled change: the original
-// is backed up into bak first, or, for a "tmp" file, replaced only once the new image and its
-// split-off sides are complete. A change that does not complete is undone: no incomplete
-// image is ever left in the original's place.
+// zero padding) and splitting off its surplus sides, as one journalled change: the new image
+// and the split-off sides are written under hidden names and made durable with the journal
+// first; then the original is backed up into bak and the new files published, or, for a
+// "tmp" file, the new image replaces it. A change that does not complete is undone: no
+// incomplete image is ever left in the original's place.
 #include "rewrite.h"
 
 #include "change.h"
@@ -72,7 +73,7 @@ static bool write_normalised(image_job *job, image_writer *w)
         job->outcome |= outcome_header_write_failed;
     bool data_ok =
         header_ok && write_sides(w, job, job->first_side, static_cast<std::size_t>(sides));
-    return finish_file(w) && data_ok;
+    return data_ok;
 }
 
 // The normalised image is in place: said so, with why.
@@ -87,6 +88,14 @@ static void tell_normalised(image_job *job)
         job_describe(job, "normalised for %s as %s", reasons, job->new_path);
 }
 
+// The new image could not be had: said so, with the part of it that failed.
+static bool not_written(image_job *job, const char *what)
+{
+    job->outcome |= outcome_not_written;
+    job_describe(job, "%s could not be %s", job->new_path, what);
+    return false;
+}
+
 // Writes the normalised image into its hidden file, which scans pass over: no one ever sees
 // a part of it under its own name. *written is what it holds. False (and the fwrite()
 // message) when not all of it was written.
@@ -94,19 +103,23 @@ static bool write_hidden_image(image_job *job, file_identity *written)
 {
     image_writer w;
     w.f = change_create(&job->change, change_image);
-    if (w.f == nullptr) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created", job->new_path);
-        return false;
-    }
+    if (w.f == nullptr)
+        return not_written(job, "created");
     if (!write_normalised(job, &w)) {
         ui_message(false, "fwrite() error", "Vormlin");
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be written", job->new_path);
-        return false;
+        return not_written(job, "written");
     }
     *written = w.written;
     return true;
+}
+
+// The journal and the new files, durable together: nothing is renamed before this.
+static bool make_durable(image_job *job)
+{
+    if (change_make_durable(&job->change) == 0)
+        return true;
+    ui_message(false, "fwrite() error", "Vormlin");
+    return not_written(job, "written");
 }
 
 // A "tmp" file rewritten over itself has no backup: its surplus sides are split off first,
@@ -114,50 +127,65 @@ static bool write_hidden_image(image_job *job, file_identity *written)
 static bool replace_original(image_job *job)
 {
     file_identity written;
-    if ((job->entry != 0 && !split_surplus(job)) || !write_hidden_image(job, &written))
+    if (job->entry != 0 && !split_prepare(job))
+        return split_publish(job); // says why: nothing was published
+    if (!write_hidden_image(job, &written))
         return false;
-    if (change_replace(&job->change, job->name, written) == 0) {
-        tell_normalised(job);
-        return true;
-    }
-    job->outcome |= outcome_not_written;
-    job_describe(job, "%s could not be replaced", job->new_path);
-    return false;
+    if (change_plan_replace(&job->change, job->name, written) != 0)
+        return not_written(job, "replaced");
+    if (!make_durable(job) || !split_publish(job))
+        return false;
+    if (change_replace(&job->change) != 0)
+        return not_written(job, "replaced");
+    tell_normalised(job);
+    return true;
 }
 
-// The original into bak under its own name (numbered when taken), as the change's first step.
-static bool back_up(image_job *job)
+// Plans the original's move into bak under its own name (numbered when taken), the change's
+// first step.
+static bool plan_back_up(image_job *job, char *target, std::size_t size)
 {
     job->outcome = job->reasons;
-    char target[target_buffer_size];
-    if (free_target_in_subdir(job->path, backup_dir_name, move_numbered, target, sizeof target) ==
-            0 &&
-        change_back_up(&job->change, job->name, path_file_part(target), job->original) == 0) {
-        std::memcpy(job->bak_path, target, std::strlen(target) + 1);
+    if (free_target_in_subdir(job->path, backup_dir_name, move_numbered, target, size) == 0 &&
+        change_plan_back_up(&job->change, job->name, path_file_part(target), job->original) == 0)
         return true;
-    }
     job_describe(job, "backup into bak failed");
     return false;
 }
 
-// Any other file: backed up (unless it is a "tmp" file), its normalised image published under
-// the new name, then its surplus sides split off. A failed split does not undo the rest: the
-// sides are still in the original in bak.
+// Any other file: its normalised image (and its surplus sides) written and made durable, the
+// original backed up (unless it is a "tmp" file), the image published under the new name,
+// then the temporary image. A failed split does not undo the rest: the sides are still in
+// the original in bak.
 static bool back_up_and_write(image_job *job)
 {
+    char target[target_buffer_size] = "";
     file_identity written;
-    if (!job->tmp_name && !back_up(job))
+    if (!job->tmp_name && !plan_back_up(job, target, sizeof target))
         return false;
+    // A taken name is never tried: the image could not be published there.
+    if (vfs->entry_exists(job->new_path) && std::strcmp(job->new_path, job->path) != 0)
+        return not_written(job, "created");
     if (!write_hidden_image(job, &written))
         return false;
-    if (change_publish(&job->change, change_image, path_file_part(job->new_path), written) != 0) {
-        job->outcome |= outcome_not_written;
-        job_describe(job, "%s could not be created", job->new_path);
-        return false;
-    }
-    tell_normalised(job);
+    if (change_plan_publish(&job->change, change_image, path_file_part(job->new_path), written) !=
+        0)
+        return not_written(job, "created");
     if (job->entry != 0)
-        split_surplus(job);
+        split_prepare(job);
+    if (!make_durable(job))
+        return false;
+    if (!job->tmp_name) {
+        if (change_back_up(&job->change) != 0) {
+            job_describe(job, "backup into bak failed");
+            return false;
+        }
+        std::memcpy(job->bak_path, target, std::strlen(target) + 1);
+    }
+    if (change_publish(&job->change, change_image) != 0)
+        return not_written(job, "created");
+    tell_normalised(job);
+    split_publish(job);
     return true;
 }
 

@@ -12,7 +12,7 @@ bool write_bytes(image_writer *w, const std::uint8_t *bytes, std::size_t size)
 {
     if (size == 0)
         return true;
-    if (std::fwrite(bytes, 1, size, w->f) != size)
+    if (!vfs_write(w->f, bytes, size))
         return false;
     identity_add(&w->written, bytes, size);
     return true;
@@ -33,12 +33,4 @@ bool write_sides(image_writer *w, const image_job *job, std::size_t from, std::s
         left -= n;
     }
     return true;
-}
-
-bool finish_file(image_writer *w)
-{
-    bool ok = std::ferror(w->f) == 0 && vfs->sync_file(w->f) == 0;
-    bool closed = std::fclose(w->f) == 0;
-    w->f = nullptr;
-    return closed && ok;
 }

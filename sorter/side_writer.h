@@ -1,15 +1,14 @@
 // Writing a new image into a file that the sorter creates, keeping the identity of what was
-// written so that its journal can name it.
+// written so that its journal can name it. The file's change makes it durable and closes it.
 #pragma once
 
 #include "job.h"
 #include "journal.h"
 
 #include <cstddef>
-#include <cstdio>
 
 struct image_writer {
-    std::FILE *f = nullptr;
+    vfs_file *f = nullptr;
     file_identity written; // of every byte accepted so far
 };
 
@@ -19,6 +18,3 @@ bool write_bytes(image_writer *w, const std::uint8_t *bytes, std::size_t size);
 // Writes count sides of the image from the file offset from; the bytes the file lacks are
 // written as zeros. True when every byte was accepted.
 bool write_sides(image_writer *w, const image_job *job, std::size_t from, std::size_t count);
-
-// Makes what was written durable and closes the file; false when any byte did not reach it.
-bool finish_file(image_writer *w);

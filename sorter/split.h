@@ -6,13 +6,17 @@
 
 #include <cstddef>
 
-// Writes the sides behind the retained ones into a temporary image, as a step of the job's
-// change. True when there were none or all were written there.
-bool split_surplus(image_job *job);
+// Writes the sides behind the retained ones into a hidden temporary image and plans its
+// publication, as part of the job's change. True when there were none or all were written.
+bool split_prepare(image_job *job);
 
-// Picks the next free "tmp%04u.fds" of the current directory into name (room for 32
-// characters). False when none is free.
-bool choose_temp_name(char *name, std::size_t size);
+// Publishes the temporary image split_prepare wrote, once the change is durable, and says
+// what became of the split. True when there was nothing to split or it is published.
+bool split_publish(image_job *job);
+
+// Picks the next free "tmp%04u.fds" of the current directory, other than avoid, into name
+// (room for temp_name_buffer_size characters). False when none is free.
+bool choose_temp_name(char *name, std::size_t size, const char *avoid = "");
 
 // The temporary-name counter; lives as long as the process.
 extern int temp_counter;

@@ -12,7 +12,7 @@ namespace {
 using namespace fault_e2e;
 using tree = std::map<std::string, bytes>;
 
-TEST_F(FaultTest, ANormalisedImageThatDoesNotFitPutsTheOriginalBack)
+TEST_F(FaultTest, ANormalisedImageThatDoesNotFitLeavesTheOriginalInPlace)
 {
     std::string games = dir("games");
     bytes input = raw_sides({solo}); // 65500 bytes; the normalised image needs 65516
@@ -22,10 +22,10 @@ TEST_F(FaultTest, ANormalisedImageThatDoesNotFitPutsTheOriginalBack)
     run_result r = vormlin({"-v", "games"}, work, f);
     EXPECT_EQ(3, r.status) << "killed by a signal?"; // the image could not be sorted
     EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n\n1 file was left where it was:\n"
-              "games/solo.fds: games/solo.fds could not be written; original put back in place\n",
+              "games/solo.fds: games/solo.fds could not be written; left unchanged\n",
               r.err);
     EXPECT_NE(std::string::npos,
-              r.out.find("games/solo.fds could not be written; original put back in place"))
+              r.out.find("games/solo.fds could not be written; left unchanged"))
         << r.out;
     EXPECT_EQ((tree{{"solo.fds", input}}), snapshot_tree(games));
 }

@@ -42,10 +42,10 @@ struct PlanTest : ::testing::Test {
     }
     void create(const std::string &path, const std::string &text) const
     {
-        std::FILE *f = vfs->create_new(path.c_str());
+        vfs_file *f = vfs->create_new(path.c_str());
         ASSERT_NE(f, nullptr) << path;
-        std::fwrite(text.data(), 1, text.size(), f);
-        ASSERT_EQ(0, std::fclose(f));
+        vfs_write(f, text);
+        ASSERT_EQ(0, vfs_close(f));
     }
 
     std::map<std::string, bytes> before;
@@ -105,10 +105,10 @@ TEST_F(PlanTest, AFileThatReplacesAnEarlierOneIsKeptForTheCaller)
 {
     ASSERT_TRUE(write_file_text(at("miss.txt"), "old"));
     for (const char *text : {"first\n", "second\n"}) {
-        std::FILE *f = vfs->create_new(at(".new").c_str());
+        vfs_file *f = vfs->create_new(at(".new").c_str());
         ASSERT_NE(f, nullptr);
-        std::fputs(text, f);
-        std::fclose(f);
+        vfs_write(f, std::string(text));
+        vfs_close(f);
         ASSERT_EQ(0, vfs->replace_file(at(".new").c_str(), at("miss.txt").c_str()));
         std::string planned;
         ASSERT_TRUE(preview_bytes((root + "/./miss.txt").c_str(), &planned));
@@ -118,7 +118,7 @@ TEST_F(PlanTest, AFileThatReplacesAnEarlierOneIsKeptForTheCaller)
     std::string none;
     EXPECT_FALSE(preview_bytes(at("d.fds").c_str(), &none));
     ASSERT_EQ(0, vfs->make_dir(at("sub.txt").c_str()));
-    std::fclose(vfs->create_new(at(".new").c_str()));
+    vfs_close(vfs->create_new(at(".new").c_str()));
     EXPECT_NE(0, vfs->replace_file(at(".new").c_str(), at("sub.txt").c_str()));
 }
 
