@@ -6,6 +6,7 @@
 // is in turn the one at which the sorter gets SIGKILL, before the call takes effect.
 // FDS_KILL_STRIDE=k takes every k-th kill point and 1/k of the race trials (the sanitizer
 // stage sets it); FDS_RECOVERY_KILLS sets how many kills land in each recovery.
+#include "crash_collections.h"
 #include "fault_fixture.h"
 
 #include <gtest/gtest.h>
@@ -79,29 +80,6 @@ std::string usable_strace()
     return "";
 }
 
-// Files (path relative to the current directory of the run: bytes) and the arguments.
-struct collection {
-    const char *label;
-    std::vector<std::string> args;
-    std::map<std::string, bytes> files;
-};
-
-bytes text_bytes(const std::string &text)
-{
-    return bytes(text.begin(), text.end());
-}
-
-// Adds to out the leftovers of the program's own making: side files, temporary and journal files.
-void add_leftovers(const tree_state &s, std::string *out)
-{
-    for (const std::string &p : s.paths) {
-        std::string name = p.back() == '/' ? p.substr(0, p.size() - 1) : p;
-        name = name.substr(name.rfind('/') + 1);
-        if (name.starts_with(".vormlin") || name.ends_with(".new"))
-            add_note(out, "leftover", p);
-    }
-}
-
 class KillTest : public FaultTest {
   protected:
     void TearDown() override
@@ -110,56 +88,12 @@ class KillTest : public FaultTest {
         FaultTest::TearDown();
     }
 
-    // Between them the sorter rewrites (bak and a new file), splits surplus sides into a
-    // temporary image, rewrites a tmp image in place, converts a FAM image, retries numbered
-    // names in bak and dupes, and moves files to bad, rom and parts.
-    std::vector<collection> collections()
-    {
-        bytes unknown = raw_sides({side_of(999)});
-        return {
-            {"current_dir",
-             {"-c", "."},
-             {{"solo raw.fds", raw_sides({solo})},
-              {"bak/solo raw.fds", text_bytes("the user's")},
-              {"duo.fds", gen_image_of({quad, solo}, true)},
-              {"dupes/Solo.fds", text_bytes("the user's")},
-              {"tmpgame.fds", raw_sides({pair1, pair2})},
-              {"pair.fam", gen_image_of({pair1, pair2}, false, 61824)},
-              {"unknown.fds", unknown},
-              {"junk.fds", text_bytes("no disk side")},
-              {"cart.fds", {0x02, 0x00, 0x0D, 0x7F}}}},
-            {"subdirectory",
-             {"games"},
-             {{"games/Solo.fds", gen_image_of({solo}, true)},
-              {"games/ren/Solo.fds", text_bytes("the user's")},
-              {"games/three.fds", raw_sides({pair1, pair2, quad})},
-              {"games/tmpside.fds", raw_sides({pair2})},
-              {"games/unk.fds", with_header(unknown, 1)},
-              {"games/short.fds", bytes(100, 0x33)},
-              {"tmp0000.fds", text_bytes("the user's")}}},
-            {"headerless",
-             {"-H", "-u", "."},
-             {{"later.fds", gen_image_of({pair2, pair1}, true)},
-              {"Quad.fds", raw_sides({quad})},
-              {"quad2.fds", gen_image_of({quad}, true)},
-              {"solo.fam", gen_image_of({solo}, false, 61849)}}},
-        };
-    }
+    std::vector<collection> collections() { return crash_collections(solo, pair1, pair2, quad); }
 
     // A fresh copy of the collection with the catalogue, ready to sort; "" on failure.
     std::string fresh_copy(const collection &c, const std::string &name)
     {
-        std::string to = trials + "/" + name;
-        remove_tree(to);
-        if (!copy_tree(work, to))
-            return "";
-        for (const auto &[path, data] : c.files) {
-            std::filesystem::create_directories(
-                std::filesystem::path(to + "/" + path).parent_path());
-            if (!write_file_bytes(to + "/" + path, data))
-                return "";
-        }
-        return to;
+        return copy_collection(work, c, trials + "/" + name);
     }
 
     // The tree one uninterrupted run leaves in a fresh copy of c; false when that run failed.
@@ -261,18 +195,6 @@ int run_killed_at(const std::string &strace, const std::string &dir,
     for (const std::string &a : vormlin_argv(args))
         argv.push_back(a);
     return run_program(argv, dir).status;
-}
-
-// Runs the sorter once more over dir: what differs from the reference tree, or "".
-std::string finish_and_compare(const std::string &dir, const collection &c, const tree_state &want)
-{
-    run_result rerun = vormlin(c.args, dir);
-    tree_state got = state_of(dir, true);
-    std::string out = tree_difference(want, got);
-    add_leftovers(got, &out);
-    if (rerun.status != 0)
-        add_note(&out, "rerun status", std::to_string(rerun.status) + ": " + rerun.err);
-    return out;
 }
 
 // What went wrong at one kill point, or "" when the rerun gave the reference tree.
