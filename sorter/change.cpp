@@ -26,6 +26,7 @@ vfs_file *open_journal(const std::string &dir, journal_role role, const std::str
     }
     if (!vfs_write(f, journal_header(role, id))) {
         vfs_close(f);
+        vfs->remove_own_file(path.c_str());
         *problem = path + " could not be written";
         return nullptr;
     }

@@ -1,78 +1,125 @@
-// A full disk while an image is written: the sorter runs under a file-size limit, so every
-// write past the limit fails as it would on a full disk. The run goes on, says "fwrite()
-// error", leaves no partial image behind and loses no byte of any input.
+// A disk that fails while the sorter writes or renames: one chosen call of the run fails
+// through the file-system table, as on a full or failing disk. The file it was for is left
+// as it was (or, once a backup stands, its original put back), the run goes on and says
+// "fwrite() error" where a write failed, and no byte of any input is lost.
 #include "fault_fixture.h"
+#include "recording_fs.h"
+#include "ui_stub.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 namespace {
 
 using namespace fault_e2e;
 using tree = std::map<std::string, bytes>;
 
-TEST_F(FaultTest, ANormalisedImageThatDoesNotFitLeavesTheOriginalInPlace)
+struct failing_call {
+    const char *label;
+    tree files; // of games/
+    fs_op_kind kind;
+    const char *path; // the failing call's path ends so
+    const char *what; // the file's account holds this
+    tree left = {};   // games/ afterwards; empty: as it was
+    bool file_failed = true;
+};
+
+bool said(const char *text)
 {
-    std::string games = dir("games");
-    bytes input = raw_sides({solo}); // 65500 bytes; the normalised image needs 65516
-    ASSERT_TRUE(write_file_bytes(games + "/solo.fds", input));
-    run_fault f;
-    f.file_size_limit = 30000;
-    run_result r = vormlin({"-v", "games"}, work, f);
-    EXPECT_EQ(3, r.status) << "killed by a signal?"; // the image could not be sorted
-    EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n\n1 file was left where it was:\n"
-              "games/solo.fds: games/solo.fds could not be written; left unchanged\n",
-              r.err);
-    EXPECT_NE(std::string::npos,
-              r.out.find("games/solo.fds could not be written; left unchanged"))
-        << r.out;
-    EXPECT_EQ((tree{{"solo.fds", input}}), snapshot_tree(games));
+    for (const ui_recorded_message &m : ui_stub.messages) {
+        if (m.text == text)
+            return true;
+    }
+    return false;
 }
 
-TEST_F(FaultTest, ATemporaryImageThatDoesNotFitIsRemovedAndTheOriginalStaysInBak)
+TEST_F(FaultTest, AFailingWriteSyncOrRenameLeavesTheFileAsItWasAndTheRunGoesOn)
 {
-    std::string games = dir("games");
-    bytes input = raw_sides({solo, pair2, quad}); // two surplus sides: 131000 bytes
-    ASSERT_TRUE(write_file_bytes(games + "/three.fds", input));
-    run_fault f;
-    f.file_size_limit = 100000;
-    run_result r = vormlin({"-v", "games"}, work, f);
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("Vormlin: fwrite() error\nVORMLIN: Done!\n", r.err);
-    EXPECT_NE(std::string::npos,
-              r.out.find("2 surplus side(s) could not be written to tmp0000.fds"))
-        << r.out;
-    EXPECT_FALSE(file_exists(work + "/tmp0000.fds"));
-    EXPECT_EQ((tree{{"bak/three.fds", input}, {"ren/Solo.fds", with_header(raw_sides({solo}), 1)}}),
-              snapshot_tree(games));
-}
-
-// A "tmp" file is rewritten in place, without a backup: its bytes must survive a write that
-// fails, whether the split-off sides or the normalised image do not fit.
-TEST_F(FaultTest, ATmpImageRewrittenInPlaceSurvivesAFullDisk)
-{
-    struct fill_case {
-        const char *label;
-        bytes input;
-        long limit;
-    } cases[] = {
-        {"split fails", raw_sides({solo, pair2, quad}), 100000},
-        {"image fails", raw_sides({solo}), 30000},
-        {"unknown image fails", raw_sides({side_of(999)}), 30000},
+    bytes one = raw_sides({solo}), three = raw_sides({solo, pair2, quad}),
+          two = raw_sides({pair1, pair2}), unknown = raw_sides({side_of(999)});
+    const failing_call calls[] = {
+        {"image written",
+         {{"solo.fds", one}},
+         op_write,
+         ".vormlin-image",
+         "games/solo.fds could not be written; left unchanged"},
+        {"image synced",
+         {{"solo.fds", one}},
+         op_sync,
+         ".vormlin-image",
+         "games/solo.fds could not be written; left unchanged"},
+        {"unknown image written",
+         {{"unk.fds", unknown}},
+         op_write,
+         ".vormlin-image",
+         "games/unk.fds could not be written; left unchanged"},
+        {"journal written",
+         {{"solo.fds", one}},
+         op_write,
+         ".vormlin-journal",
+         "backup into bak failed: games/.vormlin-journal could not be written; left unchanged"},
+        {"image published",
+         {{"solo.fds", one}},
+         op_move,
+         "games/solo.fds",
+         "games/solo.fds could not be created; original put back in place"},
+        {"backup",
+         {{"solo.fds", one}},
+         op_move,
+         "bak/solo.fds",
+         "backup into bak failed; left unchanged"},
+        {"split written",
+         {{"three.fds", three}},
+         op_write,
+         ".vormlin-split",
+         "2 surplus side(s) could not be written to tmp0000.fds",
+         {{"bak/three.fds", three}, {"ren/Solo.fds", with_header(one, 1)}},
+         false},
+        {"in place, split written",
+         {{"tmpgame.fds", three}},
+         op_write,
+         ".vormlin-split",
+         "left unchanged"},
+        {"in place, image written",
+         {{"tmpgame.fds", one}},
+         op_write,
+         ".vormlin-image",
+         "left unchanged"},
+        {"in place, unknown image written",
+         {{"tmpgame.fds", unknown}},
+         op_write,
+         ".vormlin-image",
+         "left unchanged"},
+        {"in place, replaced", {{"tmpgame.fds", two}}, op_replace, "tmpgame.fds", "left unchanged"},
     };
-    for (const fill_case &c : cases) {
+    for (const failing_call &c : calls) {
         SCOPED_TRACE(c.label);
-        std::string games = dir(std::string("games-") + c.label);
-        ASSERT_TRUE(write_file_bytes(games + "/tmpgame.fds", c.input));
-        run_fault f;
-        f.file_size_limit = c.limit;
-        run_result r = vormlin({"-v", games}, work, f);
-        EXPECT_EQ(3, r.status);
-        EXPECT_NE(std::string::npos, r.err.find("Vormlin: fwrite() error\n")) << r.err;
-        EXPECT_NE(std::string::npos, r.out.find("left unchanged")) << r.out;
-        EXPECT_EQ((tree{{"tmpgame.fds", c.input}}), snapshot_tree(games));
-        EXPECT_FALSE(file_exists(work + "/tmp0000.fds"));
+        std::string games = dir("games");
+        for (const auto &[name, data] : c.files)
+            ASSERT_TRUE(write_file_bytes(games + "/" + name, data));
+        fs_recording r;
+        r.fail_kind = c.kind;
+        r.fail_path = c.path;
+        r.fail_at = 1;
+        run_summary s = sort_recorded({"games"}, work, &r);
+        EXPECT_LE(1, r.calls) << "the call never came";
+        EXPECT_EQ(run_done, s.ending);
+        EXPECT_EQ(c.file_failed ? 1u : 0u, s.failed);
+        ASSERT_EQ(1u, ui_stub.files.size());
+        EXPECT_NE(std::string::npos, ui_stub.files[0].what.find(c.what)) << ui_stub.files[0].what;
+        if (c.kind == op_write && std::string(c.path) != ".vormlin-journal") {
+            EXPECT_TRUE(said("fwrite() error"));
+        }
+        EXPECT_EQ(c.left.empty() ? c.files : c.left, snapshot_tree(games));
+        std::set<std::string> beside;
+        for (const std::string &p : list_tree(work)) {
+            if (!p.starts_with("games/"))
+                beside.insert(p);
+        }
+        EXPECT_EQ((std::set<std::string>{"ingredients.dat", "miss.txt"}), beside);
+        remove_tree(games);
     }
 }
 
@@ -80,15 +127,11 @@ TEST_F(FaultTest, TheDumperReportsToAFullOutputWithoutDying)
 {
     std::string games = dir("games");
     ASSERT_TRUE(write_file_bytes(games + "/solo.fds", gen_image_of({solo}, true)));
-    std::string out = work + "/report.txt";
-    // quindle's output goes to a file that may hold 10 bytes: its writes fail, it goes on.
-    std::vector<std::string> argv = {
-        "/bin/sh", "-c", std::string("exec \"$0\" -x solo.fds solo.fds > ") + out, QUINDLE_PATH};
-    run_fault f;
-    f.file_size_limit = 10;
-    run_result r = run_program_faulted(argv, games, f);
+    // Every write of quindle's output fails as on a full disk: it goes on and ends well.
+    std::vector<std::string> argv = {"/bin/sh", "-c",
+                                     "exec \"$0\" -x solo.fds solo.fds > /dev/full", QUINDLE_PATH};
+    run_result r = run_program(argv, games);
     EXPECT_EQ(0, r.status) << "killed by a signal?";
-    EXPECT_EQ(10u, read_file_bytes(out).size());
 }
 
 } // namespace

@@ -14,52 +14,13 @@
 #include "fault_fixture.h"
 #include "recording_fs.h"
 
-#include "catalogue_fixture.h"
-#include "options.h"
-#include "run.h"
-#include "split.h"
-#include "ui_stub.h"
-
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <set>
-#include <unistd.h>
 
 namespace {
 
 using namespace fault_e2e;
-
-// The run the collection's arguments ask for.
-run_request request_of(const collection &c)
-{
-    run_request request{opt_scan, c.args.back()};
-    for (const std::string &a : c.args) {
-        if (a == "-c")
-            request.options |= opt_convert_fam;
-        else if (a == "-H")
-            request.options |= opt_no_fwnes_header;
-        else if (a == "-u")
-            request.options |= opt_zero_unused;
-    }
-    return request;
-}
-
-// Sorts dir in this process, as a fresh vormlin would, through the recording table.
-bool record_run(const collection &c, const std::string &dir, fs_recording *r)
-{
-    char previous[PATH_MAX];
-    if (getcwd(previous, sizeof previous) == nullptr || chdir(dir.c_str()) != 0)
-        return false;
-    reset_catalogue_for_tests();
-    ui_stub_reset();
-    temp_counter = 0;
-    recording_begin(r);
-    run_summary summary = run(request_of(c));
-    recording_end();
-    reset_catalogue_for_tests();
-    return chdir(previous) == 0 && summary.ending == run_done;
-}
 
 // Bytes as a text, which orders them cheaply.
 std::string text_of(const bytes &data)
@@ -135,7 +96,7 @@ TEST_F(PowerCutTest, ACrashAtAnyPointThenOneRunLosesNothingPublishesNothingIncom
         tree_state want = state_of(ref, true);
         fs_recording r;
         std::string recorded = copy_collection(work, c, trials + "/recorded");
-        ASSERT_TRUE(record_run(c, recorded, &r));
+        ASSERT_EQ(run_done, sort_recorded(c.args, recorded, &r).ending);
         ASSERT_EQ("", tree_difference(want, state_of(recorded, true)))
             << "the recorded run differs from the program's";
 

@@ -1,11 +1,17 @@
 // The recording table and the replay of a recording onto a copy of the run's tree.
 #include "recording_fs.h"
 
+#include "catalogue_fixture.h"
+#include "options.h"
+#include "split.h"
+#include "ui_stub.h"
 #include "vfs.h"
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -197,6 +203,43 @@ void recording_end()
 {
     vfs = &vfs_real;
     recording = nullptr;
+}
+
+// The run the command line's arguments ask for: its options, and its last argument as the
+// directory.
+static run_request request_of(const std::vector<std::string> &args)
+{
+    run_request request{opt_scan, args.empty() ? std::string(".") : args.back()};
+    for (const std::string &a : args) {
+        if (a == "-c")
+            request.options |= opt_convert_fam;
+        else if (a == "-H")
+            request.options |= opt_no_fwnes_header;
+        else if (a == "-u")
+            request.options |= opt_zero_unused;
+    }
+    return request;
+}
+
+run_summary sort_recorded(const std::vector<std::string> &args, const std::string &dir,
+                          fs_recording *r)
+{
+    run_summary summary;
+    char previous[PATH_MAX];
+    if (getcwd(previous, sizeof previous) == nullptr || chdir(dir.c_str()) != 0) {
+        summary.ending = run_refused;
+        return summary;
+    }
+    reset_catalogue_for_tests();
+    ui_stub_reset();
+    temp_counter = 0; // as in a fresh process
+    recording_begin(r);
+    summary = run(request_of(args));
+    recording_end();
+    reset_catalogue_for_tests();
+    if (chdir(previous) != 0)
+        summary.ending = run_refused;
+    return summary;
 }
 
 bool replay(const fs_recording &r, std::size_t upto, crash_kind crash, const std::string &root)

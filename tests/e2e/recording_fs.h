@@ -4,6 +4,8 @@
 // or a kill, at any point of the run leaves behind.
 #pragma once
 
+#include "run.h"
+
 #include <string>
 #include <vector>
 
@@ -30,6 +32,11 @@ struct fs_recording {
 // Puts the recording table in place of the real one until recording_end.
 void recording_begin(fs_recording *r);
 void recording_end();
+
+// Sorts as vormlin with the arguments args would, in this process, from the current
+// directory dir, through the recording table; the front end is the tests' ui_stub.
+run_summary sort_recorded(const std::vector<std::string> &args, const std::string &dir,
+                          fs_recording *r);
 
 // What becomes of the data written but not yet synced when the run stops.
 enum crash_kind {

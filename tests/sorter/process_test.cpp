@@ -12,10 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -327,47 +324,6 @@ TEST_F(ProcessTest, ClearedUnusedSpaceReachesTheDiskOnlyWithARewrite)
     EXPECT_EQ(0, cleared.back());
     EXPECT_EQ(std::vector<std::uint8_t>(cleared.begin() + 16, cleared.begin() + 100),
               std::vector<std::uint8_t>(headered.begin() + 16, headered.begin() + 100));
-}
-
-// Runs process_image in a child whose files may grow to limit bytes; the child's exit status
-// carries the outcome's not-written bit (1) and whether "fwrite() error" was shown (2).
-int process_with_file_limit(const char *name, unsigned options, rlim_t limit)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit r{limit, limit};
-        setrlimit(RLIMIT_FSIZE, &r);
-        unsigned outcome = process_image(name, nullptr, options);
-        bool shown = !ui_stub.messages.empty() && ui_stub.messages[0].text == "fwrite() error" &&
-                     ui_stub.messages[0].caption == "Vormlin" && !ui_stub.messages[0].owned;
-        _exit(((outcome & 0x1000) != 0 ? 1 : 0) | (shown ? 2 : 0));
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(ProcessTest, AnIncompleteNormalisedImageIsRemovedAndTheOriginalPutBack)
-{
-    add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));
-    bytes original = gen_image_of({one, two}, false);
-    gen_truncate(&original, 65500 + 30000);
-    ASSERT_TRUE(write_file_bytes("Game.fds", original));
-    ASSERT_TRUE(write_file_bytes("Unknown.fds", original));
-    EXPECT_EQ(3, process_with_file_limit("Game.fds", 0x02, 40000));
-    reset_catalogue_for_tests();
-    EXPECT_EQ(3, process_with_file_limit("Unknown.fds", 0x02, 100000));
-    EXPECT_EQ((tree{{"Game.fds", original}, {"Unknown.fds", original}}), files());
-}
-
-TEST_F(ProcessTest, AnIncompleteInPlaceRewriteWritesTheOriginalBytesBack)
-{
-    bytes original = gen_image_of({one, two}, true);
-    gen_truncate(&original, 16 + 65500 + 30000);
-    ASSERT_TRUE(write_file_bytes("tmpgame.fds", original));
-    EXPECT_EQ(3, process_with_file_limit("tmpgame.fds", 0x02, 100000));
-    EXPECT_EQ((tree{{"tmpgame.fds", original}}), files());
 }
 
 } // namespace

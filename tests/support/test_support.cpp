@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,10 +98,11 @@ bool file_exists(const std::string &path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-// In the forked child: standard streams redirected, the fault applied, then argv run.
+// In the forked child: standard streams redirected, the user switched to nobody when given,
+// then argv run.
 [[noreturn]] static void exec_child(const std::vector<std::string> &argv, const std::string &cwd,
                                     const std::string &out_path, const std::string &err_path,
-                                    const run_fault &fault, const passwd *nobody)
+                                    const passwd *nobody)
 {
     int in = open("/dev/null", O_RDONLY);
     int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -112,12 +112,6 @@ bool file_exists(const std::string &path)
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (fault.file_size_limit >= 0) {
-        rlimit limit{static_cast<rlim_t>(fault.file_size_limit),
-                     static_cast<rlim_t>(fault.file_size_limit)};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            _exit(126);
-    }
     if (nobody != nullptr && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
         _exit(125);
     std::vector<char *> args;
@@ -155,7 +149,7 @@ started_program start_program(const std::vector<std::string> &argv, const std::s
     p.scratch = make_scratch_dir("run");
     p.pid = fork();
     if (p.pid == 0)
-        exec_child(argv, cwd, p.scratch + "/out", p.scratch + "/err", fault, nobody);
+        exec_child(argv, cwd, p.scratch + "/out", p.scratch + "/err", nobody);
     return p;
 }
 

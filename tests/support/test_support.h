@@ -38,7 +38,6 @@ run_result run_program(const std::vector<std::string> &argv, const std::string &
 // Faults a program can be run under: a file-size limit that makes writes fail part-way (a full
 // disk as the program sees it), or without root's rights (so that file permissions bind).
 struct run_fault {
-    long file_size_limit = -1; // >= 0: RLIMIT_FSIZE in bytes for the program
     bool unprivileged = false; // run as "nobody" (the test must be root to ask for it)
 };
 
