@@ -10,10 +10,10 @@
 
 namespace {
 
-vfs_file *open_journal(const std::string &dir, journal_role role, const std::string &id,
+vfs_file *open_journal(const std::string &dir, int slot, journal_role role, const std::string &id,
                        std::string *problem)
 {
-    std::string path = dir + journal_file_name;
+    std::string path = dir + slot_name(journal_file_name, slot);
     vfs_file *f = vfs->create_new(path.c_str());
     if (f == nullptr) {
         std::string kind = obstacle_kind(path.c_str());
@@ -40,7 +40,7 @@ vfs_file *journal_for(file_change *c, change_file which)
     if (which == change_image || !c->temps_apart)
         return c->journal;
     if (c->temps_journal == nullptr && !c->temps_made) {
-        c->temps_journal = open_journal("", role_temps, c->id, &c->problem);
+        c->temps_journal = open_journal("", c->slot, role_temps, c->id, &c->problem);
         c->temps_made = c->temps_journal != nullptr;
     }
     return c->temps_journal;
@@ -60,7 +60,8 @@ int note(file_change *c, change_file which, const journal_step &step)
 
 std::string hidden_path(const file_change *c, change_file which)
 {
-    return which == change_image ? c->dir + hidden_image_name : std::string(hidden_split_name);
+    return which == change_image ? c->dir + slot_name(hidden_image_name, c->slot)
+                                 : slot_name(hidden_split_name, c->slot);
 }
 
 const char *hidden_name(change_file which)
@@ -85,6 +86,21 @@ void close_hidden(file_change *c)
     }
 }
 
+// Whether the image's directory is the current one: asked once per directory, since neither
+// changes during a run.
+bool apart_from_current(const std::string &dir)
+{
+    static std::string last_dir;
+    static bool last_apart = false;
+    static bool asked = false;
+    if (!asked || dir != last_dir) {
+        last_apart = !plat_same_dir(dir.c_str(), ".");
+        last_dir = dir;
+        asked = true;
+    }
+    return last_apart;
+}
+
 void close_journals(file_change *c)
 {
     close_hidden(c);
@@ -97,12 +113,13 @@ void close_journals(file_change *c)
 
 } // namespace
 
-int change_begin(file_change *c, const char *dir)
+int change_begin(file_change *c, const char *dir, int slot)
 {
     c->dir = dir != nullptr ? dir : "";
+    c->slot = slot;
     c->id = new_change_id();
-    c->temps_apart = !plat_same_dir(c->dir.c_str(), ".");
-    c->journal = open_journal(c->dir, role_image, c->id, &c->problem);
+    c->temps_apart = apart_from_current(c->dir);
+    c->journal = open_journal(c->dir, slot, role_image, c->id, &c->problem);
     return c->journal != nullptr ? 0 : -1;
 }
 
@@ -121,6 +138,7 @@ vfs_file *change_create(file_change *c, change_file which)
     if (note(c, which, journal_step{step_new, hidden_name(which), "", {}}) != 0)
         return nullptr;
     c->hidden[which] = vfs->create_new(hidden_path(c, which).c_str());
+    c->unpublished[which] = c->hidden[which] != nullptr;
     return c->hidden[which];
 }
 
@@ -149,28 +167,53 @@ void change_discard(file_change *c, change_file which)
         vfs_close(c->hidden[which]);
     c->hidden[which] = nullptr;
     remove_leftover(hidden_path(c, which).c_str());
+    c->unpublished[which] = false;
 }
 
-int change_make_durable(file_change *c)
+std::size_t change_files_to_sync(const file_change *c, vfs_file **files)
 {
-    vfs_file *files[4];
     std::size_t count = 0;
-    for (vfs_file *f : {c->journal, c->temps_journal, c->hidden[change_image],
-                        c->hidden[change_split]}) {
+    for (vfs_file *f :
+         {c->journal, c->temps_journal, c->hidden[change_image], c->hidden[change_split]}) {
         if (f != nullptr)
             files[count++] = f;
     }
-    bool synced = vfs->sync_together(files, count) == 0;
+    return count;
+}
+
+int change_durable(file_change *c, bool synced)
+{
     bool closed = true;
-    for (vfs_file *&f : c->hidden) {
-        if (f != nullptr)
-            closed = vfs_close(f) == 0 && closed;
-        f = nullptr;
+    for (vfs_file **f :
+         {&c->journal, &c->temps_journal, &c->hidden[change_image], &c->hidden[change_split]}) {
+        if (*f != nullptr)
+            closed = vfs_close(*f) == 0 && closed;
+        *f = nullptr;
     }
     if (synced && closed)
         return 0;
     c->problem = "it could not be made durable";
     return -1;
+}
+
+int change_make_durable(file_change *c)
+{
+    vfs_file *files[change_sync_files_max];
+    std::size_t count = change_files_to_sync(c, files);
+    return change_durable(c, vfs->sync_together(files, count) == 0);
+}
+
+void change_drop(file_change *c)
+{
+    close_journals(c);
+    vfs->remove_own_file((c->dir + slot_name(journal_file_name, c->slot)).c_str());
+    if (c->temps_made)
+        vfs->remove_own_file(slot_name(journal_file_name, c->slot).c_str());
+    for (change_file which : {change_image, change_split}) {
+        if (c->unpublished[which])
+            remove_leftover(hidden_path(c, which).c_str());
+        c->unpublished[which] = false;
+    }
 }
 
 int change_back_up(file_change *c)
@@ -186,32 +229,32 @@ int change_publish(file_change *c, change_file which)
 {
     std::string to = target_path(c, which);
     // Taken names are not tried: a failed publish must leave no doubt about who made the file.
-    if (c->planned[which].kind != step_publish || vfs->entry_exists(to.c_str()))
+    if (c->planned[which].kind != step_publish || vfs->entry_exists(to.c_str()) ||
+        vfs->move_noreplace(hidden_path(c, which).c_str(), to.c_str()) != 0)
         return -1;
-    return vfs->move_noreplace(hidden_path(c, which).c_str(), to.c_str());
+    c->unpublished[which] = false;
+    return 0;
 }
 
 int change_replace(file_change *c)
 {
     if (c->planned[change_image].kind != step_replace)
         return -1;
-    return vfs->replace_file(hidden_path(c, change_image).c_str(),
-                             target_path(c, change_image).c_str());
+    if (vfs->replace_file(hidden_path(c, change_image).c_str(),
+                          target_path(c, change_image).c_str()) != 0)
+        return -1;
+    c->unpublished[change_image] = false;
+    return 0;
 }
 
 void change_commit(file_change *c)
 {
-    close_journals(c);
     // The image's journal first: while it stands, the change can still be undone whole.
-    vfs->remove_own_file((c->dir + journal_file_name).c_str());
-    if (c->temps_made)
-        vfs->remove_own_file(journal_file_name);
-    remove_leftover(hidden_path(c, change_image).c_str());
-    remove_leftover(hidden_split_name);
+    change_drop(c);
 }
 
 bool change_undo(file_change *c, std::string *failure)
 {
     close_journals(c);
-    return undo_change(c->dir, c->id, c->temps_made, failure);
+    return undo_change(c->dir, c->slot, c->id, c->temps_made, failure);
 }

@@ -20,21 +20,23 @@ enum change_file {
 inline constexpr int change_files = 2;
 
 struct file_change {
-    std::string dir;                  // the image's directory: "" or ending in the separator
-    std::string id;                   // the change id both journals carry
-    vfs_file *journal = nullptr;      // dir's journal, open while the change is
-    vfs_file *temps_journal = nullptr; // the current directory's, once a temporary image is
-    bool temps_apart = false;         // temporary images go to another directory than dir
-    bool temps_made = false;          // and their journal there was created
+    std::string dir;                     // the image's directory: "" or ending in the separator
+    int slot = 0;                        // of the names of its journals and hidden files
+    std::string id;                      // the change id both journals carry
+    vfs_file *journal = nullptr;         // dir's journal, open while the change is
+    vfs_file *temps_journal = nullptr;   // the current directory's, once a temporary image is
+    bool temps_apart = false;            // temporary images go to another directory than dir
+    bool temps_made = false;             // and their journal there was created
     vfs_file *hidden[change_files] = {}; // hidden files written and not yet durable
+    bool unpublished[change_files] = {}; // hidden files made and not yet published
     journal_step planned[change_files];  // where each hidden file goes (publish or replace)
     journal_step backup;                 // the original's move into bak, when planned
     std::string problem;                 // why the last step could not be planned or made
 };
 
-// Starts the change of a file in dir. 0 on success; otherwise c->problem says why (the file
-// must then be left as it is).
-int change_begin(file_change *c, const char *dir);
+// Starts the change of a file in dir, in slot. 0 on success; otherwise c->problem says why
+// (the file must then be left as it is).
+int change_begin(file_change *c, const char *dir, int slot = 0);
 
 // Plans the move of the file name of dir into bak under backup_name; id is what it holds.
 int change_plan_back_up(file_change *c, const char *name, const char *backup_name,
@@ -56,9 +58,19 @@ int change_plan_replace(file_change *c, const char *name, const file_identity &i
 // Gives up the hidden file which: closed and removed, never published.
 void change_discard(file_change *c, change_file which);
 
-// Makes the journals and the hidden files durable together and closes the hidden files: the
-// planned steps may be made from here on. 0 on success.
+// Makes the journals and the hidden files durable together and closes them: the planned
+// steps may be made from here on. 0 on success.
 int change_make_durable(file_change *c);
+
+// The files change_make_durable syncs (room for change_sync_files_max), for syncing the
+// changes of a group together; change_durable closes them once they are.
+inline constexpr std::size_t change_sync_files_max = 4;
+std::size_t change_files_to_sync(const file_change *c, vfs_file **files);
+int change_durable(file_change *c, bool synced);
+
+// Gives up a planned change of which no step was made: its journals go first, so that no
+// run acts on them, then its hidden files.
+void change_drop(file_change *c);
 
 // The planned steps, made: each 0 on success.
 int change_back_up(file_change *c);

@@ -2,6 +2,7 @@
 #include "job.h"
 
 #include "path.h"
+#include "ui.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -25,4 +26,10 @@ void job_describe(image_job *job, const char *format, ...)
     va_start(args, format);
     std::vsnprintf(job->what + used, sizeof job->what - used, format, args);
     va_end(args);
+}
+
+void job_alert(const image_job *job, const char *text)
+{
+    if (!job->ahead)
+        ui_message(false, text, "Vormlin");
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Outcome word bits (what process_image returns).
 inline constexpr unsigned outcome_header_write_failed = 0x02; // no byte of the header written
@@ -64,9 +65,10 @@ struct image_job {
     const char *name = nullptr; // as the scan found it
     unsigned options = 0;
     char path[path_buffer_size] = "";
-    char new_path[new_name_buffer_size] = ""; // the normalised image, once written
-    char bak_path[target_buffer_size] = "";   // the original in bak, once moved there
-    file_change change;                       // the journalled rewrite and split
+    char new_path[new_name_buffer_size] = "";    // the normalised image, once written
+    char bak_path[target_buffer_size] = "";      // the original in bak, once moved there
+    char backup_target[target_buffer_size] = ""; // where it goes in bak, once planned
+    file_change change;                          // the journalled rewrite and split
     image_buffer image;
     file_identity original;     // of the file's bytes as read
     std::size_t first_side = 0; // offset of the first side in the file
@@ -76,8 +78,11 @@ struct image_job {
     int entry = 0;    // the catalogue entry the first side matched, 0 for none
     int retained = 0; // sides that belong to that entry's image and stay in the file
     unsigned outcome = 0;
-    bool tmp_name = false;      // a "tmp" file: rewritten without a backup
-    bool rewritten = false;     // new_path holds the normalised image
+    bool tmp_name = false; // a "tmp" file: rewritten without a backup
+    bool ahead = false;    // planned ahead of its turn: it tells the user nothing
+    const std::vector<std::string> *temps_planned = nullptr; // temporary images' names planned
+                                                             // ahead for the files before it
+    bool rewritten = false;                                  // new_path holds the normalised image
     bool split_written = false; // surplus sides were written into a temporary image
     split_state split = split_none;
     char temp_name[temp_name_buffer_size] = ""; // the temporary image's name, once chosen
@@ -91,3 +96,7 @@ std::size_t job_dir_length(const image_job *job);
 
 // Appends a printf-style clause to the job's account, separated by "; ".
 void job_describe(image_job *job, const char *format, ...);
+
+// Shows the user a message box of a failed write ("fwrite() error"), unless the job is being
+// planned ahead of its turn (the turn shows it, should it fail again).
+void job_alert(const image_job *job, const char *text);

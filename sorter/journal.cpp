@@ -297,6 +297,11 @@ bool identity_of_file(const char *path, file_identity *out)
     return length >= 0 && id.size == static_cast<unsigned long long>(length);
 }
 
+std::string slot_name(const char *name, int slot)
+{
+    return slot == 0 ? std::string(name) : std::string(name) + "-" + std::to_string(slot);
+}
+
 std::string new_change_id()
 {
     static unsigned long long made = 0;

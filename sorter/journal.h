@@ -19,6 +19,13 @@ inline constexpr char hidden_report_name[] = ".vormlin-miss";  // miss.txt being
 inline constexpr char hidden_journal_name[] = ".vormlin-undo"; // a journal being rewritten
 inline constexpr char backup_dir_name[] = "bak";
 
+// Changes planned ahead are made durable together (group commit): each has a slot, and its
+// journal and hidden files carry the slot's number ("-1" ... "-16") after their names; slot 0,
+// a change planned on its own, none. A journal's text names the hidden files without the
+// number: it means those of its own slot.
+inline constexpr int slot_count = 17;
+std::string slot_name(const char *name, int slot);
+
 // No journal the sorter writes comes near these; anything larger is no journal of ours.
 inline constexpr std::size_t journal_size_max = 64 * 1024;
 inline constexpr std::size_t journal_line_max = 4096;

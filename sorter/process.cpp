@@ -145,23 +145,31 @@ static void normalise_and_place(image_job *job)
     place_identified(job);
 }
 
+bool analyse_image(image_job *job, const char *name, const char *dir)
+{
+    job->name = name;
+    if (!read_image(job, name, dir))
+        return false;
+    find_sides(job);
+    if (job->sides > 0) {
+        classify_layout(job);
+        check_header_count(job);
+        check_size(job);
+        identify(job);
+        apply_conversion_gate(job);
+    }
+    return true;
+}
+
 unsigned process_image(const char *name, const char *dir, unsigned options, file_outcome *out)
 {
     image_job job;
-    job.name = name;
     job.options = options;
-    if (read_image(&job, name, dir)) {
-        find_sides(&job);
-        if (job.sides == 0) {
+    if (analyse_image(&job, name, dir)) {
+        if (job.sides == 0)
             place_sideless(&job);
-        } else {
-            classify_layout(&job);
-            check_header_count(&job);
-            check_size(&job);
-            identify(&job);
-            apply_conversion_gate(&job);
+        else
             normalise_and_place(&job);
-        }
     }
     file_report report = {job.path[0] != '\0' ? job.path : name,
                           job.outcome,

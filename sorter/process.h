@@ -16,3 +16,8 @@ struct file_outcome {
 // what became of it, and stores that into *out when given. Returns the outcome word.
 unsigned process_image(const char *name, const char *dir, unsigned options,
                        file_outcome *out = nullptr);
+
+// The first half of it, which changes nothing: reads the file name of dir into job (whose
+// options are set), finds and counts its sides and, when it has any, decides whether it must
+// be rewritten and identifies it. False when it could not be read.
+bool analyse_image(image_job *job, const char *name, const char *dir);

@@ -24,6 +24,7 @@ constexpr int refused_names_max = 99;
 // A directory's journal as recovery found it: readable means accepted by journal_parse.
 struct found_journal {
     std::string dir; // "" or ending in the separator
+    int slot = 0;
     std::string path;
     bool readable = false;
     bool scanned = true; // in the directory the run sorts (else in the current one only)
@@ -41,9 +42,11 @@ std::string shown_dir(const std::string &dir)
     return shown.back() == plat_sep ? shown : shown + plat_sep;
 }
 
+// A name of the journal as a path: its hidden files are those of its slot.
 std::string native(const found_journal &j, const std::string &name)
 {
-    std::string path = j.dir + name;
+    bool hidden = name == hidden_image_name || name == hidden_split_name;
+    std::string path = j.dir + (hidden ? slot_name(name.c_str(), j.slot) : name);
     for (std::size_t i = j.dir.size(); i < path.size(); i++) {
         if (path[i] == '/')
             path[i] = plat_sep;
@@ -114,7 +117,7 @@ bool undo_step(const found_journal &j, const journal_step &s, std::string *failu
 // Writes the journal anew without the steps already undone: replaced in one step.
 bool cut_undone_steps(const found_journal &j)
 {
-    std::string temp = j.dir + hidden_journal_name;
+    std::string temp = j.dir + slot_name(hidden_journal_name, j.slot);
     remove_leftover(temp.c_str());
     vfs_file *f = vfs->create_new(temp.c_str());
     if (f == nullptr)
@@ -151,8 +154,8 @@ void drop(found_journal *j)
     if (j == nullptr || !j->readable)
         return;
     vfs->remove_own_file(j->path.c_str());
-    remove_leftover((j->dir + hidden_image_name).c_str());
-    remove_leftover((j->dir + hidden_split_name).c_str());
+    remove_leftover(native(*j, hidden_image_name).c_str());
+    remove_leftover(native(*j, hidden_split_name).c_str());
     j->readable = false;
 }
 
@@ -190,7 +193,7 @@ void report_failure(const found_journal &j, const std::string &failure)
 {
     std::string text = "An interrupted sort in " + shown_dir(j.dir) +
                        " could not be undone: " + failure + ". Its journal " + shown_dir(j.dir) +
-                       journal_file_name + " stays, and the next sort tries again.";
+                       j.path.substr(j.dir.size()) + " stays, and the next sort tries again.";
     ui_message(true, text.c_str(), "VORMLIN");
 }
 
@@ -221,7 +224,7 @@ std::string set_aside(const found_journal &j)
 void refuse(const found_journal &j, const std::string &why)
 {
     std::string aside = set_aside(j);
-    std::string text = shown_dir(j.dir) + journal_file_name +
+    std::string text = shown_dir(j.dir) + j.path.substr(j.dir.size()) +
                        " is not a journal this sorter wrote: " + why +
                        ". Nothing in it was undone; ";
     text += aside.empty()
@@ -233,7 +236,7 @@ void refuse(const found_journal &j, const std::string &why)
 
 void report_obstacle(const found_journal &j, const std::string &kind)
 {
-    std::string text = shown_dir(j.dir) + journal_file_name + " is " + kind +
+    std::string text = shown_dir(j.dir) + j.path.substr(j.dir.size()) + " is " + kind +
                        ", not a journal of this sorter: it is left alone, and " + what_waits(j) +
                        " until it is gone.";
     ui_message(true, text.c_str(), "VORMLIN");
@@ -254,12 +257,13 @@ bool read_at_most(const std::string &path, std::size_t limit, std::string *out)
 
 // What stands at dir's journal name. Only a plain file is read, and no more of it than a
 // journal can hold; one that is not a journal of ours is set aside.
-found_journal look_at(const std::string &dir, bool scanned)
+found_journal look_at(const std::string &dir, int slot, bool scanned)
 {
     found_journal j;
     j.dir = dir;
+    j.slot = slot;
     j.scanned = scanned;
-    j.path = dir + journal_file_name;
+    j.path = dir + slot_name(journal_file_name, slot);
     if (!vfs->entry_exists(j.path.c_str()))
         return j;
     std::string kind = obstacle_kind(j.path.c_str()), text, why;
@@ -337,22 +341,32 @@ void remove_leftover(const char *path)
         vfs->remove_own_file(path);
 }
 
+// The worse of two results: a pending scanned directory over a pending current one.
+recovery_result worse(recovery_result a, recovery_result b)
+{
+    return a > b ? a : b;
+}
+
 recovery_result recover_interrupted(const char *dir)
 {
     std::string here_dir = dir != nullptr ? dir : "";
-    found_journal here = look_at(here_dir, true);
-    found_journal current =
-        plat_same_dir(here_dir.c_str(), ".") ? found_journal{} : look_at("", false);
-    recovery_result result = finish_found(&here, &current);
-    remove_leftover((here_dir + hidden_image_name).c_str());
-    remove_leftover(hidden_split_name);
+    bool apart = !plat_same_dir(here_dir.c_str(), ".");
+    recovery_result result = recovery_clean;
+    for (int slot = 0; slot < slot_count; slot++) {
+        found_journal here = look_at(here_dir, slot, true);
+        found_journal current = apart ? look_at("", slot, false) : found_journal{};
+        result = worse(result, finish_found(&here, &current));
+        remove_leftover((here_dir + slot_name(hidden_image_name, slot)).c_str());
+        remove_leftover(slot_name(hidden_split_name, slot).c_str());
+    }
     return result;
 }
 
-bool undo_change(const std::string &dir, const std::string &id, bool temps, std::string *failure)
+bool undo_change(const std::string &dir, int slot, const std::string &id, bool temps,
+                 std::string *failure)
 {
-    found_journal image = look_at(dir, true);
-    found_journal apart = temps ? look_at("", false) : found_journal{};
+    found_journal image = look_at(dir, slot, true);
+    found_journal apart = temps ? look_at("", slot, false) : found_journal{};
     image.told = apart.told = false;
     if (!image.readable || image.text.change != id) {
         *failure = image.path + " could not be read back";

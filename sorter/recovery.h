@@ -12,14 +12,15 @@ enum recovery_result {
 };
 
 // Before a run over dir (empty or ending in the separator): finishes or undoes the changes
-// whose journals stand in dir and in the current directory. Each undone step is told through
-// ui_note, each failure and refusal through ui_message.
+// whose journals stand in dir and in the current directory, in every slot. Each undone step is told
+// through ui_note, each failure and refusal through ui_message.
 recovery_result recover_interrupted(const char *dir);
 
-// Undoes the change id, whose image journal is in dir and, with temps, whose temporary images'
-// journal is in the current directory. False, with *failure, when a step could not be undone;
-// the journals then stay.
-bool undo_change(const std::string &dir, const std::string &id, bool temps, std::string *failure);
+// Undoes the change id of slot, whose image journal is in dir and, with temps, whose temporary
+// images' journal is in the current directory. False, with *failure, when a step could not be
+// undone; the journals then stay.
+bool undo_change(const std::string &dir, int slot, const std::string &id, bool temps,
+                 std::string *failure);
 
 // What stands at path, in words, when it is no journal: "a directory", "a symbolic link", ...
 // "" when nothing or a plain file stands there.

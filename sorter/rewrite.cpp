@@ -6,6 +6,7 @@
 // incomplete image is ever left in the original's place.
 #include "rewrite.h"
 
+#include "batch.h"
 #include "change.h"
 #include "disk_layout.h"
 #include "options.h"
@@ -106,7 +107,7 @@ static bool write_hidden_image(image_job *job, file_identity *written)
     if (w.f == nullptr)
         return not_written(job, "created");
     if (!write_normalised(job, &w)) {
-        ui_message(false, "fwrite() error", "Vormlin");
+        job_alert(job, "fwrite() error");
         return not_written(job, "written");
     }
     *written = w.written;
@@ -118,22 +119,32 @@ static bool make_durable(image_job *job)
 {
     if (change_make_durable(&job->change) == 0)
         return true;
-    ui_message(false, "fwrite() error", "Vormlin");
+    job_alert(job, "fwrite() error");
     return not_written(job, "written");
+}
+
+static bool in_place(const image_job *job)
+{
+    return job->tmp_name && std::strcmp(job->new_path, job->path) == 0;
 }
 
 // A "tmp" file rewritten over itself has no backup: its surplus sides are split off first,
 // and the finished image then replaces it in one step.
-static bool replace_original(image_job *job)
+static bool plan_in_place(image_job *job)
 {
     file_identity written;
     if (job->entry != 0 && !split_prepare(job))
-        return split_publish(job); // says why: nothing was published
+        return split_publish(job); // nothing to publish: it says why the split failed
     if (!write_hidden_image(job, &written))
         return false;
     if (change_plan_replace(&job->change, job->name, written) != 0)
         return not_written(job, "replaced");
-    if (!make_durable(job) || !split_publish(job))
+    return true;
+}
+
+static bool make_in_place(image_job *job)
+{
+    if (!split_publish(job))
         return false;
     if (change_replace(&job->change) != 0)
         return not_written(job, "replaced");
@@ -143,28 +154,33 @@ static bool replace_original(image_job *job)
 
 // Plans the original's move into bak under its own name (numbered when taken), the change's
 // first step.
-static bool plan_back_up(image_job *job, char *target, std::size_t size)
+static bool plan_back_up(image_job *job)
 {
     job->outcome = job->reasons;
-    if (free_target_in_subdir(job->path, backup_dir_name, move_numbered, target, size) == 0 &&
-        change_plan_back_up(&job->change, job->name, path_file_part(target), job->original) == 0)
+    if (free_target_in_subdir(job->path, backup_dir_name, move_numbered, job->backup_target,
+                              sizeof job->backup_target) == 0 &&
+        change_plan_back_up(&job->change, job->name, path_file_part(job->backup_target),
+                            job->original) == 0)
         return true;
     job_describe(job, "backup into bak failed");
     return false;
 }
 
-// Any other file: its normalised image (and its surplus sides) written and made durable, the
-// original backed up (unless it is a "tmp" file), the image published under the new name,
-// then the temporary image. A failed split does not undo the rest: the sides are still in
-// the original in bak.
-static bool back_up_and_write(image_job *job)
+// Whether the name the new image takes is free, or will be once the original is in bak.
+static bool new_name_free(const image_job *job)
 {
-    char target[target_buffer_size] = "";
+    return std::strcmp(job->new_path, job->path) == 0 || !vfs->entry_exists(job->new_path);
+}
+
+// Any other file: its normalised image (and its surplus sides) written, to be made durable
+// before the original is backed up (unless it is a "tmp" file) and the image published.
+static bool plan_written(image_job *job)
+{
     file_identity written;
-    if (!job->tmp_name && !plan_back_up(job, target, sizeof target))
+    if (!job->tmp_name && !plan_back_up(job))
         return false;
     // A taken name is never tried: the image could not be published there.
-    if (vfs->entry_exists(job->new_path) && std::strcmp(job->new_path, job->path) != 0)
+    if (!new_name_free(job))
         return not_written(job, "created");
     if (!write_hidden_image(job, &written))
         return false;
@@ -173,14 +189,19 @@ static bool back_up_and_write(image_job *job)
         return not_written(job, "created");
     if (job->entry != 0)
         split_prepare(job);
-    if (!make_durable(job))
-        return false;
+    return true;
+}
+
+// The original into bak, the image under the new name, then the temporary image. A failed
+// split does not undo the rest: the sides are still in the original in bak.
+static bool make_written(image_job *job)
+{
     if (!job->tmp_name) {
         if (change_back_up(&job->change) != 0) {
             job_describe(job, "backup into bak failed");
             return false;
         }
-        std::memcpy(job->bak_path, target, std::strlen(target) + 1);
+        std::memcpy(job->bak_path, job->backup_target, sizeof job->bak_path);
     }
     if (change_publish(&job->change, change_image) != 0)
         return not_written(job, "created");
@@ -203,10 +224,10 @@ static void undo(image_job *job)
 }
 
 // Starts the file's change; false, told, when its journal cannot be had.
-static bool begin(image_job *job)
+static bool begin(image_job *job, int slot)
 {
     std::string dir(job->path, job_dir_length(job));
-    if (change_begin(&job->change, dir.c_str()) == 0)
+    if (change_begin(&job->change, dir.c_str(), slot) == 0)
         return true;
     job->outcome = job->tmp_name ? job->outcome | outcome_not_written : job->reasons;
     job_describe(job, "%s: %s; left unchanged",
@@ -215,15 +236,47 @@ static bool begin(image_job *job)
     return false;
 }
 
-bool rewrite_image(image_job *job)
+bool rewrite_plan(image_job *job, int slot)
 {
-    if (!make_new_path(job) || !begin(job))
+    if (!make_new_path(job) || !begin(job, slot))
         return false;
-    bool in_place = job->tmp_name && std::strcmp(job->new_path, job->path) == 0;
-    if (!(in_place ? replace_original(job) : back_up_and_write(job))) {
+    if (in_place(job) ? plan_in_place(job) : plan_written(job))
+        return true;
+    undo(job);
+    return false;
+}
+
+bool rewrite_planned_is_current(const image_job *job)
+{
+    if (!in_place(job) && !new_name_free(job))
+        return false;
+    char target[target_buffer_size];
+    return job->tmp_name || (free_target_in_subdir(job->path, backup_dir_name, move_numbered,
+                                                   target, sizeof target) == 0 &&
+                             std::strcmp(target, job->backup_target) == 0);
+}
+
+bool rewrite_make(image_job *job)
+{
+    if (!(in_place(job) ? make_in_place(job) : make_written(job))) {
         undo(job);
         return false;
     }
     change_commit(&job->change);
     return true;
+}
+
+bool rewrite_image(image_job *job)
+{
+    if (!make_new_path(job))
+        return false;
+    if (!adopt_planned_change(job)) {
+        if (!rewrite_plan(job, 0))
+            return false;
+        if (!make_durable(job)) {
+            undo(job);
+            return false;
+        }
+    }
+    return rewrite_make(job);
 }

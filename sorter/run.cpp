@@ -3,6 +3,7 @@
 // and end with a "Done!" that says what was left undone.
 #include "run.h"
 
+#include "batch.h"
 #include "catalogue.h"
 #include "crc.h"
 #include "name_limits.h"
@@ -70,20 +71,17 @@ struct run_state {
 };
 static run_state *current_run = nullptr;
 
-static void count_file(const char *, const char *, void *context)
+static void note_name(const char *name, const char *, void *context)
 {
-    ++*static_cast<unsigned *>(context);
+    static_cast<std::vector<std::string> *>(context)->push_back(name);
 }
 
-// The files the scans will pass to the per-file step, as the directory holds them now.
-static unsigned count_files(const char *dir)
+// The files a scan of dir will pass to the per-file step, as the directory holds them now.
+static std::vector<std::string> files_of(const char *dir, const char *pattern)
 {
-    unsigned total = 0;
-    char pattern[sizeof fds_pattern];
-    fam_pattern(pattern);
-    vfs_walk(dir, fds_pattern, count_file, &total);
-    vfs_walk(dir, pattern, count_file, &total);
-    return total;
+    std::vector<std::string> names;
+    vfs_walk(dir, pattern, note_name, &names);
+    return names;
 }
 
 // The per-file step as the run takes it: the file reported and counted, the front end told
@@ -126,16 +124,28 @@ static std::string closing_text(const run_state &r)
     return text;
 }
 
+// One scan of dir, each file through the per-file step, with the rewrites ahead of it
+// planned a few at a time (batch.h).
+static void scan(const char *dir, const char *pattern, unsigned options,
+                 std::vector<std::string> names)
+{
+    batch_begin_scan(dir, pattern, options, std::move(names));
+    walk_directory(dir, process_and_count, pattern, options);
+    batch_end_scan();
+}
+
 // Both scans of dir, each file through the per-file step; false when the front end asked
 // the run to stop.
 static bool sort_directory(run_state *r, const char *dir, unsigned options)
 {
-    r->progress.total = count_files(dir);
     char pattern[sizeof fds_pattern];
     fam_pattern(pattern);
+    std::vector<std::string> fds_files = files_of(dir, fds_pattern);
+    std::vector<std::string> fam_files = files_of(dir, pattern);
+    r->progress.total = static_cast<unsigned>(fds_files.size() + fam_files.size());
     current_run = r;
-    walk_directory(dir, process_and_count, fds_pattern, options);
-    walk_directory(dir, process_and_count, pattern, options);
+    scan(dir, fds_pattern, options, std::move(fds_files));
+    scan(dir, pattern, options, std::move(fam_files));
     current_run = nullptr;
     return !r->stopping;
 }

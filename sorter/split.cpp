@@ -20,20 +20,29 @@ static void temp_name(char *buf, std::size_t size, int n)
     std::snprintf(buf, size, "tmp%04u.fds", static_cast<unsigned>(n));
 }
 
-static bool taken(const char *name, const char *avoid)
+static bool taken(const char *name, const char *avoid, const std::vector<std::string> *planned)
 {
-    return std::strcmp(name, avoid) == 0 || vfs->entry_exists(name);
+    if (std::strcmp(name, avoid) == 0 || vfs->entry_exists(name))
+        return true;
+    if (planned == nullptr)
+        return false;
+    for (const std::string &p : *planned) {
+        if (p == name)
+            return true;
+    }
+    return false;
 }
 
 // Any entry of the name counts as taken, so that no existing file is ever written over.
-bool choose_temp_name(char *name, std::size_t size, const char *avoid)
+bool choose_temp_name(char *name, std::size_t size, const char *avoid,
+                      const std::vector<std::string> *planned)
 {
     int n = temp_counter;
     if (n > temp_wrap_above || n < 0)
         n = 1;
     temp_counter = n + 1;
     temp_name(name, size, n);
-    while (taken(name, avoid)) {
+    while (taken(name, avoid, planned)) {
         n = temp_counter;
         temp_counter = n + 1;
         if (temp_counter > temp_number_max)
@@ -62,10 +71,11 @@ bool split_prepare(image_job *job)
         return true;
     job->outcome |= outcome_split;
     image_writer w;
-    if (choose_temp_name(job->temp_name, sizeof job->temp_name, image_name_here(job)))
+    if (choose_temp_name(job->temp_name, sizeof job->temp_name, image_name_here(job),
+                         job->temps_planned))
         w.f = change_create(&job->change, change_split);
     if (w.f == nullptr) {
-        ui_message(false, "Cannot open temp file", "Vormlin");
+        job_alert(job, "Cannot open temp file");
         job->split = split_no_file;
         job->split_problem = job->change.problem;
         return false;
@@ -73,7 +83,7 @@ bool split_prepare(image_job *job)
     std::size_t from = job->first_side + static_cast<std::size_t>(job->retained) * fds::side_size;
     if (!write_sides(&w, job, from, static_cast<std::size_t>(surplus)) ||
         change_plan_publish(&job->change, change_split, job->temp_name, w.written) != 0) {
-        ui_message(false, "fwrite() error", "Vormlin");
+        job_alert(job, "fwrite() error");
         change_discard(&job->change, change_split);
         job->split = split_not_written;
         return false;
@@ -86,7 +96,7 @@ bool split_publish(image_job *job)
 {
     int surplus = surplus_of(job);
     if (job->split == split_prepared && change_publish(&job->change, change_split) != 0) {
-        ui_message(false, "fwrite() error", "Vormlin");
+        job_alert(job, "fwrite() error");
         job->split = split_not_written;
     }
     switch (job->split) {
@@ -101,8 +111,7 @@ bool split_publish(image_job *job)
                      job->split_problem.empty() ? "" : ": ", job->split_problem.c_str());
         return false;
     case split_not_written:
-        job_describe(job, "%d surplus side(s) could not be written to %s", surplus,
-                     job->temp_name);
+        job_describe(job, "%d surplus side(s) could not be written to %s", surplus, job->temp_name);
         return false;
     }
     return false;

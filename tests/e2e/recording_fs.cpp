@@ -22,9 +22,10 @@ int created_files = 0;
 bool fails(fs_op_kind kind, const std::string &path)
 {
     const fs_recording &r = *recording;
-    if (r.fail_at == 0 || kind != r.fail_kind || !path.ends_with(r.fail_path))
+    if (r.fail_at == 0 || kind != r.fail_kind || path.find(r.fail_path) == std::string::npos)
         return false;
-    return ++recording->calls == r.fail_at;
+    int n = ++recording->calls;
+    return n == r.fail_at || (n > r.fail_at && (kind == op_write || kind == op_sync));
 }
 
 void record(fs_op op)

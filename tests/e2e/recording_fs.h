@@ -20,7 +20,8 @@ struct fs_op {
 };
 
 // A fault: the fail_at-th call of fail_kind fails (0: none), counting only the calls on paths
-// that end in fail_path when it is set (for writes and syncs, the path the file was created at).
+// that hold fail_path (for writes and syncs, the path the file was created at). A write or a
+// sync fails from then on, as on a full disk; any other call fails once.
 struct fs_recording {
     std::vector<fs_op> ops;
     fs_op_kind fail_kind = op_write;

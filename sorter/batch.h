@@ -1,0 +1,25 @@
+// Group commit: the rewrites that a scan is about to make are planned ahead, a few at a time,
+// and one sync makes all their journals and new files durable together, in place of one sync
+// for each. Each planned change keeps a slot of its own; when a file's turn comes, its change
+// is made only when the names its turn would choose are the ones planned, and is otherwise
+// dropped and planned anew. Nothing is renamed ahead of its turn, so the run makes the same
+// steps in the same order as without planning.
+#pragma once
+
+#include "job.h"
+
+#include <string>
+#include <vector>
+
+// A scan of dir for pattern begins; names are the files it is about to pass to the per-file
+// step, as listed just before, for planning ahead.
+void batch_begin_scan(const char *dir, const char *pattern, unsigned options,
+                      std::vector<std::string> names);
+
+// Drops every change planned ahead and not made (journals first), and forgets the scan.
+void batch_end_scan();
+
+// Gives job the change planned ahead for it, durable and still current, planning it with the
+// changes of the files after it first when there is none. False when there is none: the file
+// is then rewritten on its own.
+bool adopt_planned_change(image_job *job);
