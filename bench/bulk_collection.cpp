@@ -175,7 +175,7 @@ bool write_known(const std::string &dir, const std::vector<bulk_game> &games, st
 } // namespace
 
 bool write_bulk_collection(const std::string &dir, int count, std::uint32_t seed,
-                           std::string *error)
+                           std::string *error, bulk_mix mix)
 {
     std::vector<bulk_game> games = catalogue_games();
     std::error_code ec;
@@ -189,7 +189,7 @@ bool write_bulk_collection(const std::string &dir, int count, std::uint32_t seed
         return false;
     std::uint32_t state = seed * 2654435761u + 12345u;
     for (int i = 0; i < count; i++) {
-        image_form form = pick_form(&state);
+        image_form form = mix == bulk_mixed ? pick_form(&state) : form_good_bare;
         char name[64];
         std::snprintf(name, sizeof name, "%05d %s", i + 1,
                       form == form_fam ? "disk.fam" : "disk.fds");

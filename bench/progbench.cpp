@@ -1,8 +1,13 @@
 // Whole-program benchmark: times quindle '*' and a full vormlin run over generated collections
-// against cat of the same files (the cost of just reading them), warm cache, with peak memory.
-// usage: progbench --quindle PATH --vormlin PATH --work DIR [--images N,N...] [--repeat N]
-//                  [--out FILE]
+// against cat of the same files (the cost of just reading them), warm cache, with peak memory;
+// and vormlin against the plain loop (plainloop.cpp) doing the same file work.
+// usage: progbench --quindle PATH --vormlin PATH --plainloop PATH --work DIR [--images N,N...]
+//                  [--repeat N] [--out FILE]
+//        progbench ... --wine WINE --win-engine EXE --win-plainloop EXE [--rewrite-images N,...]
+// With --wine only the sorters are timed, the Linux and the Windows ones side by side, on the
+// mixed collections of --images and on collections whose images all need a rewrite.
 #include "bulk_collection.h"
+#include "work_plan.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,9 +29,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct settings {
-    std::string quindle, vormlin, work, out;
+    std::string quindle, vormlin, plainloop, work, out;
+    std::string wine, win_engine, win_plainloop; // the Windows side, under Wine
     std::string self = fs::canonical("/proc/self/exe").string();
-    std::vector<int> images{1000, 10000};
+    std::vector<int> images{1000, 10000}, rewrite_images;
     int repeat = 5;
 };
 
@@ -37,7 +44,7 @@ struct timing {
 
 struct row {
     int images = 0, catalogue = 0;
-    timing cat, floor, quindle, vormlin;
+    timing cat, floor, quindle, vormlin, plain;
     long largest_kib = 0;
     std::string placed; // where vormlin put the files, from the first run
 };
@@ -83,8 +90,9 @@ struct sample {
 };
 
 // Runs args in cwd with standard output to out: wall time, processor time and peak memory of
-// the child.
-sample run_once(const std::vector<std::string> &args, const std::string &cwd, const char *out)
+// the child. Exit status 0, or also_ok when given, counts as success.
+sample run_once(const std::vector<std::string> &args, const std::string &cwd, const char *out,
+                int also_ok = 0)
 {
     double start = now_seconds();
     pid_t pid = fork();
@@ -97,7 +105,7 @@ sample run_once(const std::vector<std::string> &args, const std::string &cwd, co
     if (wait4(pid, &status, 0, &usage) != pid)
         fail("lost a child");
     sample got{now_seconds() - start, cpu_seconds(usage), usage.ru_maxrss};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!WIFEXITED(status) || (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != also_ok))
         fail("failed: " + args[0] + " in " + cwd);
     return got;
 }
@@ -218,13 +226,88 @@ long largest_file_kib(const std::string &dir)
 
 namespace {
 
+// The files a sort starts from: the collection's and the catalogue.
+std::vector<std::string> input_paths(const std::string &set_dir)
+{
+    std::vector<std::string> paths;
+    for (const std::string &name : sorted_files(set_dir + "/collection"))
+        paths.push_back(set_dir + "/collection/" + name);
+    paths.push_back(set_dir + "/ingredients.dat");
+    return paths;
+}
+
+// Runs check in a child process, so that the memory it takes (every input and output read
+// whole) does not count in the peak memory of the programs that progbench starts later; a
+// failure ends progbench with the child's message.
+void in_child(const std::function<bool(std::string *)> &check)
+{
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0)
+        fail("cannot fork");
+    if (pid == 0) {
+        std::string error;
+        if (check(&error))
+            _exit(0);
+        std::fprintf(stderr, "progbench: %s\n", error.c_str());
+        _exit(1);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::exit(1);
+}
+
+struct pair_runs {
+    std::vector<sample> sorter, plain;
+    std::string placed; // where the sorter put the files, from the first run
+};
+
+// Run k of a sorter and then of its plain loop, each on a fresh copy of the collection. The
+// first run of the sorter gives the plan (its tree against the inputs); the first run of the
+// plain loop must leave the same tree. plain is the plain loop's command without the plan.
+void run_pair(const std::string &set_dir, const std::string &tag,
+              const std::vector<std::string> &sorter, std::vector<std::string> plain, int k,
+              pair_runs *out)
+{
+    const std::string run_dir = set_dir + "/run", ref = set_dir + "/sorted-" + tag,
+                      plan = set_dir + "/plan-" + tag + ".txt";
+    prepare_run_dir(set_dir, run_dir);
+    // 3: files left where they were, which a large collection has (more copies of a game than
+    // dupes has numbered names for).
+    out->sorter.push_back(run_once(sorter, run_dir, "/dev/null", 3));
+    if (k == 0) {
+        out->placed = describe_placement(run_dir);
+        fs::remove_all(ref);
+        fs::rename(run_dir, ref);
+        in_child([&](std::string *why) {
+            if (write_work_plan(input_paths(set_dir), ref, plan, why))
+                return true;
+            *why = "no plan from " + sorter[sorter.size() - 2] + ": " + *why;
+            return false;
+        });
+    }
+    prepare_run_dir(set_dir, run_dir);
+    plain.push_back(plan);
+    out->plain.push_back(run_once(plain, run_dir, "/dev/null"));
+    if (k == 0) {
+        in_child([&](std::string *why) {
+            if (same_tree(ref, run_dir, why))
+                return true;
+            *why = "the plain loop did not do what " + sorter[sorter.size() - 2] + " did: " + *why;
+            return false;
+        });
+        fs::remove_all(ref);
+    }
+    fs::remove_all(run_dir);
+}
+
 row measure(const settings &s, const std::string &set_dir, int images, const std::string &catalogue)
 {
     row r;
     r.images = images;
     r.catalogue = count_lines(catalogue);
     write_file(set_dir + "/ingredients.dat", catalogue);
-    const std::string collection = set_dir + "/collection", run_dir = set_dir + "/run";
+    const std::string collection = set_dir + "/collection";
     std::vector<std::string> cat_args{"cat", "--"}, read_args{s.self, "--read"};
     for (const std::string &name : sorted_files(collection)) {
         cat_args.push_back(name);
@@ -232,32 +315,58 @@ row measure(const settings &s, const std::string &set_dir, int images, const std
     }
     r.largest_kib = largest_file_kib(collection);
     int reps = images >= 10000 ? std::min(s.repeat, 3) : s.repeat;
-    std::vector<sample> cat_runs, floor_runs, quindle_runs, vormlin_runs;
+    std::vector<sample> cat_runs, floor_runs, quindle_runs;
+    pair_runs vormlin;
     run_once(cat_args, collection, "/dev/null"); // warms the cache
     for (int k = 0; k < reps; k++) {
         cat_runs.push_back(run_once(cat_args, collection, "/dev/null"));
         floor_runs.push_back(run_once(read_args, collection, "/dev/null"));
         quindle_runs.push_back(run_once({s.quindle, "*"}, collection, "/dev/null"));
-        prepare_run_dir(set_dir, run_dir);
-        vormlin_runs.push_back(run_once({s.vormlin, "."}, run_dir, "/dev/null"));
-        if (k == 0)
-            r.placed = describe_placement(run_dir);
+        run_pair(set_dir, "linux", {s.vormlin, "."}, {s.plainloop}, k, &vormlin);
     }
     r.cat = summarise(cat_runs);
     r.floor = summarise(floor_runs);
     r.quindle = summarise(quindle_runs);
-    r.vormlin = summarise(vormlin_runs);
-    fs::remove_all(run_dir);
+    r.vormlin = summarise(vormlin.sorter);
+    r.plain = summarise(vormlin.plain);
+    r.placed = vormlin.placed;
     return r;
 }
 
+struct wine_row {
+    std::string collection;
+    int images = 0;
+    timing vormlin, plain, engine, win_plain;
+};
+
+// The Linux vormlin and the Windows engine under Wine, each against its plain loop, on fresh
+// copies of one collection in turn.
+wine_row measure_wine(const settings &s, const std::string &set_dir, const std::string &label,
+                      int images, const std::string &catalogue)
+{
+    write_file(set_dir + "/ingredients.dat", catalogue);
+    pair_runs linux_runs, windows_runs;
+    for (int k = 0; k < s.repeat; k++) {
+        run_pair(set_dir, "linux", {s.vormlin, "."}, {s.plainloop}, k, &linux_runs);
+        run_pair(set_dir, "windows", {s.wine, s.win_engine, "."}, {s.wine, s.win_plainloop}, k,
+                 &windows_runs);
+    }
+    return {label,
+            images,
+            summarise(linux_runs.sorter),
+            summarise(linux_runs.plain),
+            summarise(windows_runs.sorter),
+            summarise(windows_runs.plain)};
+}
+
 // Generates the collection of a size and its full catalogue (quindle over the known games).
-std::string prepare_set(const settings &s, const std::string &set_dir, int images)
+std::string prepare_set(const settings &s, const std::string &set_dir, int images,
+                        bulk_mix mix = bulk_mixed)
 {
     fs::remove_all(set_dir);
     std::string error;
     std::fprintf(stderr, "progbench: generating %d images in %s\n", images, set_dir.c_str());
-    if (!write_bulk_collection(set_dir, images, 1, &error))
+    if (!write_bulk_collection(set_dir, images, 1, &error, mix))
         fail(error);
     std::string catalogue_path = set_dir + "/catalogue-full.dat";
     run_once({s.quindle, "*"}, set_dir + "/known", catalogue_path.c_str());
@@ -273,15 +382,18 @@ std::string format_tables(const std::vector<row> &rows)
     char line[512];
     text +=
         "| images | catalogue lines | cat (s) | read floor (s) | quindle '*' (s) | quindle / cat "
-        "| quindle / floor | vormlin (s) | vormlin / cat | vormlin / floor |\n"
-        "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+        "| quindle / floor | vormlin (s) | vormlin / cat | vormlin / floor | plain loop (s) "
+        "| vormlin / plain loop |\n"
+        "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     for (const row &r : rows) {
         std::snprintf(line, sizeof line,
-                      "| %d | %d | %.3f | %.3f | %.3f | %.2f | %.2f | %.3f | %.2f | %.2f |\n",
+                      "| %d | %d | %.3f | %.3f | %.3f | %.2f | %.2f | %.3f | %.2f | %.2f | %.3f "
+                      "| %.2f |\n",
                       r.images, r.catalogue, r.cat.seconds, r.floor.seconds, r.quindle.seconds,
                       r.quindle.seconds / r.cat.seconds, r.quindle.seconds / r.floor.seconds,
                       r.vormlin.seconds, r.vormlin.seconds / r.cat.seconds,
-                      r.vormlin.seconds / r.floor.seconds);
+                      r.vormlin.seconds / r.floor.seconds, r.plain.seconds,
+                      r.vormlin.seconds / r.plain.seconds);
         text += line;
     }
     text += "\nPeak memory (KiB, resident):\n\n| images | catalogue lines | largest image | cat "
@@ -310,6 +422,24 @@ std::string format_tables(const std::vector<row> &rows)
     return text;
 }
 
+std::string format_wine_table(const std::vector<wine_row> &rows)
+{
+    std::string text =
+        "| collection | images | vormlin (s) | plain loop (s) | vormlin / plain loop "
+        "| Windows engine (s) | Windows plain loop (s) | engine / plain loop "
+        "| engine / vormlin |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    char line[512];
+    for (const wine_row &r : rows) {
+        std::snprintf(line, sizeof line,
+                      "| %s | %d | %.3f | %.3f | %.2f | %.3f | %.3f | %.2f | %.2f |\n",
+                      r.collection.c_str(), r.images, r.vormlin.seconds, r.plain.seconds,
+                      r.vormlin.seconds / r.plain.seconds, r.engine.seconds, r.win_plain.seconds,
+                      r.engine.seconds / r.win_plain.seconds, r.engine.seconds / r.vormlin.seconds);
+        text += line;
+    }
+    return text;
+}
+
 std::vector<int> parse_sizes(const std::string &text)
 {
     std::vector<int> sizes;
@@ -333,6 +463,16 @@ settings parse_settings(int argc, char **argv)
             s.quindle = fs::absolute(value).string();
         else if (name == "--vormlin")
             s.vormlin = fs::absolute(value).string();
+        else if (name == "--plainloop")
+            s.plainloop = fs::absolute(value).string();
+        else if (name == "--wine")
+            s.wine = value;
+        else if (name == "--win-engine")
+            s.win_engine = fs::absolute(value).string();
+        else if (name == "--win-plainloop")
+            s.win_plainloop = fs::absolute(value).string();
+        else if (name == "--rewrite-images")
+            s.rewrite_images = parse_sizes(value);
         else if (name == "--work")
             s.work = fs::absolute(value).string();
         else if (name == "--out")
@@ -344,9 +484,11 @@ settings parse_settings(int argc, char **argv)
         else
             fail("unknown option " + name);
     }
-    if (s.quindle.empty() || s.vormlin.empty() || s.work.empty())
-        fail("usage: progbench --quindle PATH --vormlin PATH --work DIR [--images N,N...] "
-             "[--repeat N] [--out FILE]");
+    if (s.quindle.empty() || s.vormlin.empty() || s.plainloop.empty() || s.work.empty() ||
+        (!s.wine.empty() && (s.win_engine.empty() || s.win_plainloop.empty())))
+        fail("usage: progbench --quindle PATH --vormlin PATH --plainloop PATH --work DIR "
+             "[--images N,N...] [--repeat N] [--out FILE] [--wine WINE --win-engine EXE "
+             "--win-plainloop EXE [--rewrite-images N,N...]]");
     return s;
 }
 
@@ -366,6 +508,31 @@ int read_files(int argc, char **argv)
     return 0;
 }
 
+void print_report(const settings &s, const std::string &text)
+{
+    std::fputs(text.c_str(), stdout);
+    if (!s.out.empty())
+        write_file(s.out, text);
+}
+
+// The sorters only, with the full catalogue: the mixed collections, then the rewritten ones.
+int run_wine(const settings &s)
+{
+    std::vector<wine_row> rows;
+    for (bulk_mix mix : {bulk_mixed, bulk_all_rewritten}) {
+        const char *label = mix == bulk_mixed ? "mixed" : "all rewritten";
+        for (int images : mix == bulk_mixed ? s.images : s.rewrite_images) {
+            std::string set_dir = s.work + "/" + (mix == bulk_mixed ? "mixed-" : "rewritten-") +
+                                  std::to_string(images);
+            std::string catalogue = prepare_set(s, set_dir, images, mix);
+            std::fprintf(stderr, "progbench: %d images (%s), Linux and Wine\n", images, label);
+            rows.push_back(measure_wine(s, set_dir, label, images, catalogue));
+        }
+    }
+    print_report(s, format_wine_table(rows));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -373,6 +540,8 @@ int main(int argc, char **argv)
     if (argc > 1 && std::strcmp(argv[1], "--read") == 0)
         return read_files(argc, argv);
     settings s = parse_settings(argc, argv);
+    if (!s.wine.empty())
+        return run_wine(s);
     std::vector<row> rows;
     for (int images : s.images) {
         std::string set_dir = s.work + "/" + std::to_string(images);
@@ -382,9 +551,6 @@ int main(int argc, char **argv)
             rows.push_back(measure(s, set_dir, images, catalogue_head(catalogue, lines)));
         }
     }
-    std::string tables = format_tables(rows);
-    std::fputs(tables.c_str(), stdout);
-    if (!s.out.empty())
-        write_file(s.out, tables);
+    print_report(s, format_tables(rows));
     return 0;
 }

@@ -230,6 +230,11 @@ int plat_make_dir(const char *path)
 
 // MoveFileEx without MOVEFILE_REPLACE_EXISTING refuses an existing target by itself, as
 // MoveFileA does: no replacing, no race. Write-through: the move is on disk when it returns.
+// NTFS logs a rename and would keep it whole without the flag; a FAT or exFAT drive with
+// write caching on does not, and a move of an original into bak writes two directories, which
+// its cache may put on disk in either order. Write-through writes them in the order made, so
+// a power cut cannot leave the original in neither. (POSIX has no such flag: a rename on the
+// journalled file systems it runs on is whole without it.)
 int plat_move_noreplace(const char *from, const char *to)
 {
     std::wstring wide_from, wide_to;
@@ -262,16 +267,13 @@ std::FILE *plat_create_new(const char *path)
     return f;
 }
 
-// Only files on a disk are read: a directory fails the attribute test, and a device name
-// such as CON or a pipe opens but is no disk file, so it is closed again unread.
+// Only files on a disk are read: a directory does not open (a plain open of one needs
+// FILE_FLAG_BACKUP_SEMANTICS), and a device name such as CON or a pipe opens but is no disk
+// file, so it is closed again unread.
 std::FILE *plat_open_for_reading(const char *path)
 {
     std::wstring wide;
     if (!wide_path(path, &wide))
-        return nullptr;
-    DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
         return nullptr;
     std::FILE *f = _wfopen(wide.c_str(), L"rb");
     if (f == nullptr)
@@ -295,6 +297,7 @@ void plat_init()
 }
 
 // MoveFileEx replaces the target in one step when asked to; MoveFileA alone would refuse.
+// Write-through as at plat_move_noreplace.
 int plat_replace_file(const char *from, const char *to)
 {
     std::wstring wide_from, wide_to;
