@@ -125,5 +125,5 @@ enum plat_lock_result { lock_taken, lock_busy, lock_unavailable };
 plat_lock_result plat_lock_dir(const char *dir, plat_lock **out, std::string *why = nullptr);
 void plat_unlock_dir(plat_lock *lock);
 
-// Whether the two paths name one directory.
+// Whether the two paths name one directory, or one file (in another spelling).
 bool plat_same_dir(const char *a, const char *b);

@@ -227,9 +227,9 @@ int change_back_up(file_change *c)
 
 int change_publish(file_change *c, change_file which)
 {
+    // The move refuses a taken name: a file standing there stays as it is.
     std::string to = target_path(c, which);
-    // Taken names are not tried: a failed publish must leave no doubt about who made the file.
-    if (c->planned[which].kind != step_publish || vfs->entry_exists(to.c_str()) ||
+    if (c->planned[which].kind != step_publish ||
         vfs->move_noreplace(hidden_path(c, which).c_str(), to.c_str()) != 0)
         return -1;
     c->unpublished[which] = false;

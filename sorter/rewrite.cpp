@@ -166,10 +166,12 @@ static bool plan_back_up(image_job *job)
     return false;
 }
 
-// Whether the name the new image takes is free, or will be once the original is in bak.
+// Whether the name the new image takes is free, or will be once the original is in bak: it
+// may be the original's own name in another spelling (case on Windows).
 static bool new_name_free(const image_job *job)
 {
-    return std::strcmp(job->new_path, job->path) == 0 || !vfs->entry_exists(job->new_path);
+    return std::strcmp(job->new_path, job->path) == 0 || !vfs->entry_exists(job->new_path) ||
+           plat_same_dir(job->new_path, job->path);
 }
 
 // Any other file: its normalised image (and its surplus sides) written, to be made durable
