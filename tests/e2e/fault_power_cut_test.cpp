@@ -13,6 +13,7 @@
 #include "crash_collections.h"
 #include "fault_fixture.h"
 #include "recording_fs.h"
+#include "ui_stub.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,64 @@ TEST_F(PowerCutTest, ACrashAtAnyPointThenOneRunLosesNothingPublishesNothingIncom
         EXPECT_EQ(0, failed) << failed << " of " << points.size() << " crash states:" << detail;
         // Without states that lose written data, the sweep would prove nothing a kill does not.
         EXPECT_GT(data_lost, 0);
+    }
+}
+
+// Rewrites are planned ahead and made durable together; a file changed, or a name taken,
+// before a planned change's turn makes that change go (its journal before anything else of
+// that file is touched) and the file is rewritten as it is then.
+bytes changed_bytes;
+
+void change_files_after_the_first(unsigned done)
+{
+    if (done != 1)
+        return;
+    write_file_bytes("games/c.fds", changed_bytes);
+    write_file_bytes("games/bak/b.fds", text_bytes("the user's"));
+}
+
+TEST_F(PowerCutTest, APlannedChangeOverTakenByTheUserIsDroppedAndTheFileRewrittenAsItIsThen)
+{
+    std::string games = dir("games");
+    bytes one = raw_sides({solo}), two = raw_sides({pair1, pair2});
+    changed_bytes = raw_sides({quad});
+    for (const char *name : {"a.fds", "c.fds"})
+        ASSERT_TRUE(write_file_bytes(games + "/" + name, one));
+    ASSERT_TRUE(write_file_bytes(games + "/b.fds", two));
+    fs_recording r;
+    ui_stub.between_files = change_files_after_the_first;
+    run_summary s = sort_recorded({"games"}, work, &r);
+    ui_stub.between_files = nullptr;
+    ASSERT_EQ(run_done, s.ending);
+    EXPECT_EQ(0u, s.failed);
+    EXPECT_EQ((std::map<std::string, bytes>{{"bak/a.fds", one},
+                                            {"bak/b.fd0", two},
+                                            {"bak/b.fds", text_bytes("the user's")},
+                                            {"bak/c.fds", changed_bytes},
+                                            {"ren/Pair.fds", with_header(two, 2)},
+                                            {"ren/Quad.fds", with_header(changed_bytes, 1)},
+                                            {"ren/Solo.fds", with_header(one, 1)}}),
+              snapshot_tree(games))
+        << "a planned change was made after its file or names changed";
+
+    // b's and c's changes were planned with a's in one sync, then dropped: each journal went
+    // before its file was touched again.
+    std::size_t syncs = 0;
+    for (const fs_op &op : r.ops)
+        syncs += op.kind == op_sync ? 1 : 0;
+    EXPECT_LT(syncs, 3u * 4u) << "no more syncs than rewrites on their own";
+    for (const char *name : {"b.fds", "c.fds"}) {
+        SCOPED_TRACE(name);
+        std::size_t first_move = r.ops.size(), dropped = r.ops.size();
+        for (std::size_t i = 0; i < r.ops.size(); i++) {
+            const fs_op &op = r.ops[i];
+            if (op.kind == op_move && op.path == std::string("games/") + name && first_move > i)
+                first_move = i;
+            if (op.kind == op_remove && op.path.find("games/.vormlin-journal-") == 0 &&
+                dropped == r.ops.size() && i < first_move)
+                dropped = i;
+        }
+        EXPECT_LT(dropped, first_move);
     }
 }
 

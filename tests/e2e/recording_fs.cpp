@@ -232,7 +232,9 @@ run_summary sort_recorded(const std::vector<std::string> &args, const std::strin
         return summary;
     }
     reset_catalogue_for_tests();
+    auto between_files = ui_stub.between_files; // the test's, kept
     ui_stub_reset();
+    ui_stub.between_files = between_files;
     temp_counter = 0; // as in a fresh process
     recording_begin(r);
     summary = run(request_of(args));

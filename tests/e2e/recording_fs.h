@@ -35,7 +35,8 @@ void recording_begin(fs_recording *r);
 void recording_end();
 
 // Sorts as vormlin with the arguments args would, in this process, from the current
-// directory dir, through the recording table; the front end is the tests' ui_stub.
+// directory dir, through the recording table; the front end is the tests' ui_stub (reset,
+// but for its between_files).
 run_summary sort_recorded(const std::vector<std::string> &args, const std::string &dir,
                           fs_recording *r);
 

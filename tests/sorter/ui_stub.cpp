@@ -22,6 +22,8 @@ void ui_message(bool owned, const char *text, const char *caption)
 bool ui_progress(const run_progress *progress)
 {
     ui_stub.progress.push_back(*progress);
+    if (ui_stub.between_files != nullptr && progress->done > 0)
+        ui_stub.between_files(progress->done);
     return ui_stub.stop_after < 0 || progress->done < static_cast<unsigned>(ui_stub.stop_after);
 }
 

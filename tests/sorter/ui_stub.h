@@ -28,6 +28,7 @@ struct ui_stub_state {
     std::vector<std::string> notes;
     std::vector<run_progress> progress;
     int stop_after = -1; // ui_progress asks the run to stop once this many files are done
+    void (*between_files)(unsigned done) = nullptr; // called after each file, as a user may act
 };
 
 extern ui_stub_state ui_stub;
