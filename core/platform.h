@@ -98,6 +98,9 @@ int plat_remove_own_file(const char *path);
 // power cut after the file is published cannot leave it empty. 0 on success.
 int plat_sync_file(std::FILE *f);
 
+// Flushes f and cuts its file to length 0; what is written next begins it anew. 0 on success.
+int plat_empty_file(std::FILE *f);
+
 // Flushes the count streams and makes what was written to them durable together, waiting for
 // the disk as few times as the system allows: POSIX syncs the one file system they share once
 // (syncfs), Win32 flushes each file. 0 on success.

@@ -254,6 +254,13 @@ int plat_sync_file(std::FILE *f)
     return std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;
 }
 
+int plat_empty_file(std::FILE *f)
+{
+    return std::fflush(f) == 0 && ftruncate(fileno(f), 0) == 0 && std::fseek(f, 0, SEEK_SET) == 0
+               ? 0
+               : -1;
+}
+
 // Whether the streams are flushed and all on one file system.
 static bool flush_on_one_device(std::FILE *const *files, std::size_t count)
 {

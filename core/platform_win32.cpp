@@ -316,6 +316,13 @@ int plat_sync_file(std::FILE *f)
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) ? 0 : -1;
 }
 
+int plat_empty_file(std::FILE *f)
+{
+    return std::fflush(f) == 0 && _chsize(_fileno(f), 0) == 0 && std::fseek(f, 0, SEEK_SET) == 0
+               ? 0
+               : -1;
+}
+
 // Windows has no call that syncs a volume for an ordinary user: each file is flushed.
 int plat_sync_files(std::FILE *const *files, std::size_t count)
 {

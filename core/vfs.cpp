@@ -50,6 +50,15 @@ long long stream_length(vfs_file *f)
     return std::fseek(s, at, SEEK_SET) == 0 ? end : -1;
 }
 
+// A memory stream is cut by going back to its start: its size is where the last flush was.
+int stream_empty(vfs_file *f)
+{
+    auto *s = reinterpret_cast<stream_file *>(f);
+    if (s->durable)
+        return plat_empty_file(s->stream);
+    return std::fseek(s->stream, 0, SEEK_SET) == 0 && std::fflush(s->stream) == 0 ? 0 : -1;
+}
+
 int stream_close(vfs_file *f)
 {
     auto *s = reinterpret_cast<stream_file *>(f);
@@ -65,6 +74,7 @@ const vfs_file_methods stream_methods = {
     .flush = stream_flush,
     .sync = stream_sync,
     .length = stream_length,
+    .empty = stream_empty,
     .close = stream_close,
 };
 

@@ -26,6 +26,9 @@ struct vfs_file_methods {
     int (*sync)(vfs_file *f);
     // The file's length in bytes, or -1.
     long long (*length)(vfs_file *f);
+    // Cuts the file to length 0, a change of its size as ordered as a rename; what is written
+    // next begins it anew. 0 on success.
+    int (*empty)(vfs_file *f);
     // Closes the file; 0 when every byte written reached the system and nothing failed.
     int (*close)(vfs_file *f);
 };
@@ -57,6 +60,10 @@ inline int vfs_sync(vfs_file *f)
 inline long long vfs_length(vfs_file *f)
 {
     return f->methods->length(f);
+}
+inline int vfs_empty(vfs_file *f)
+{
+    return f->methods->empty(f);
 }
 inline int vfs_close(vfs_file *f)
 {

@@ -207,6 +207,7 @@ void batch_begin_scan(const char *dir, const char *pattern, unsigned options,
     scan.pattern = pattern;
     scan.options = options;
     scan.names = std::move(names);
+    change_keep_journals();
 }
 
 void batch_end_scan()
@@ -214,6 +215,7 @@ void batch_end_scan()
     for (auto &p : planned)
         change_drop(&p->change);
     planned.clear();
+    change_release_journals();
     scan = scan_state{};
 }
 

@@ -3,6 +3,11 @@
 // the steps, which are renames only. A kill or a power cut before that sync leaves no step
 // made, only hidden files and a journal that may have lost its lines; after it, the journal
 // names every step that may have been made. docs/safety.md says what each case leaves.
+//
+// During a scan the journals are kept from one change to the next: a change that stands
+// empties its journals instead of removing them (an empty journal speaks of no step), since
+// making and removing a file for every change costs the file system far more than the change
+// itself. The scan's end removes them.
 #include "change.h"
 
 #include "platform.h"
@@ -10,10 +15,35 @@
 
 namespace {
 
-vfs_file *open_journal(const std::string &dir, int slot, journal_role role, const std::string &id,
-                       std::string *problem)
+enum journal_place { in_image_dir, in_current_dir };
+
+struct kept_journal {
+    std::string path;
+    vfs_file *file = nullptr;
+    bool empty = true; // speaks of no step: emptied since it was last written
+};
+
+bool keeping = false;
+kept_journal kept[slot_count][2];
+
+// Closes a kept journal and forgets it; removed when it speaks of no step.
+void release(kept_journal *k)
 {
-    std::string path = dir + slot_name(journal_file_name, slot);
+    if (k->file == nullptr)
+        return;
+    vfs_close(k->file);
+    if (k->empty)
+        vfs->remove_own_file(k->path.c_str());
+    *k = kept_journal{};
+}
+
+// The journal file of dir's slot: the kept one when there is one, else a new one.
+vfs_file *journal_file(const std::string &path, int slot, journal_place place, std::string *problem)
+{
+    kept_journal &k = kept[slot][place];
+    if (keeping && k.file != nullptr && k.path == path)
+        return k.file;
+    release(&k);
     vfs_file *f = vfs->create_new(path.c_str());
     if (f == nullptr) {
         std::string kind = obstacle_kind(path.c_str());
@@ -24,13 +54,66 @@ vfs_file *open_journal(const std::string &dir, int slot, journal_role role, cons
         *problem = path + " " + kind;
         return nullptr;
     }
-    if (!vfs_write(f, journal_header(role, id))) {
-        vfs_close(f);
-        vfs->remove_own_file(path.c_str());
-        *problem = path + " could not be written";
-        return nullptr;
-    }
+    if (keeping)
+        k = kept_journal{path, f};
     return f;
+}
+
+vfs_file *open_journal(const std::string &dir, int slot, journal_role role, const std::string &id,
+                       std::string *problem)
+{
+    journal_place place = dir.empty() && role == role_temps ? in_current_dir : in_image_dir;
+    std::string path = dir + slot_name(journal_file_name, slot);
+    vfs_file *f = journal_file(path, slot, place, problem);
+    kept_journal &k = kept[slot][place];
+    if (k.file == f)
+        k.empty = false;
+    if (f == nullptr || vfs_write(f, journal_header(role, id)))
+        return f;
+    if (k.file == f)
+        k = kept_journal{};
+    vfs_close(f);
+    vfs->remove_own_file(path.c_str());
+    *problem = path + " could not be written";
+    return nullptr;
+}
+
+bool is_kept(const vfs_file *f)
+{
+    for (const auto &slot : kept) {
+        for (const kept_journal &k : slot) {
+            if (f != nullptr && k.file == f)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Done with a journal of the change: a kept one is emptied, any other closed (when it is
+// still open) and removed.
+void finish_journal(vfs_file **f, const std::string &path)
+{
+    if (*f == nullptr) {
+        vfs->remove_own_file(path.c_str());
+        return;
+    }
+    if (is_kept(*f) && vfs_empty(*f) == 0) {
+        for (auto &slot : kept) {
+            for (kept_journal &k : slot)
+                k.empty = k.empty || k.file == *f;
+        }
+        *f = nullptr;
+        return;
+    }
+    for (auto &slot : kept) {
+        for (kept_journal &k : slot) {
+            if (k.file == *f)
+                k = kept_journal{};
+        }
+    }
+    vfs_close(*f);
+    *f = nullptr;
+    vfs->remove_own_file(path.c_str());
 }
 
 // The journal a step on which goes into: the image's, or the temporary images' own when they
@@ -101,14 +184,21 @@ bool apart_from_current(const std::string &dir)
     return last_apart;
 }
 
+// Closes the change's journals, kept ones too: what reads them back next reads the file.
 void close_journals(file_change *c)
 {
     close_hidden(c);
-    if (c->journal != nullptr)
-        vfs_close(c->journal);
-    if (c->temps_journal != nullptr)
-        vfs_close(c->temps_journal);
-    c->journal = c->temps_journal = nullptr;
+    for (vfs_file **f : {&c->journal, &c->temps_journal}) {
+        for (auto &slot : kept) {
+            for (kept_journal &k : slot) {
+                if (*f != nullptr && k.file == *f)
+                    k = kept_journal{};
+            }
+        }
+        if (*f != nullptr)
+            vfs_close(*f);
+        *f = nullptr;
+    }
 }
 
 } // namespace
@@ -184,10 +274,12 @@ std::size_t change_files_to_sync(const file_change *c, vfs_file **files)
 int change_durable(file_change *c, bool synced)
 {
     bool closed = true;
+    // Kept journals stay open for the change's steps, and the next change's.
     for (vfs_file **f :
          {&c->journal, &c->temps_journal, &c->hidden[change_image], &c->hidden[change_split]}) {
-        if (*f != nullptr)
-            closed = vfs_close(*f) == 0 && closed;
+        if (*f == nullptr || is_kept(*f))
+            continue;
+        closed = vfs_close(*f) == 0 && closed;
         *f = nullptr;
     }
     if (synced && closed)
@@ -205,10 +297,11 @@ int change_make_durable(file_change *c)
 
 void change_drop(file_change *c)
 {
-    close_journals(c);
-    vfs->remove_own_file((c->dir + slot_name(journal_file_name, c->slot)).c_str());
+    close_hidden(c);
+    std::string name = slot_name(journal_file_name, c->slot);
+    finish_journal(&c->journal, c->dir + name);
     if (c->temps_made)
-        vfs->remove_own_file(slot_name(journal_file_name, c->slot).c_str());
+        finish_journal(&c->temps_journal, name);
     for (change_file which : {change_image, change_split}) {
         if (c->unpublished[which])
             remove_leftover(hidden_path(c, which).c_str());
@@ -249,8 +342,22 @@ int change_replace(file_change *c)
 
 void change_commit(file_change *c)
 {
-    // The image's journal first: while it stands, the change can still be undone whole.
+    // The image's journal first: while it speaks, the change can still be undone whole.
     change_drop(c);
+}
+
+void change_keep_journals()
+{
+    keeping = true;
+}
+
+void change_release_journals()
+{
+    for (auto &slot : kept) {
+        for (kept_journal &k : slot)
+            release(&k);
+    }
+    keeping = false;
 }
 
 bool change_undo(file_change *c, std::string *failure)

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 
 namespace {
@@ -77,6 +78,14 @@ long long file_length(vfs_file *f)
     return vfs_length(as_recorded(f)->real);
 }
 
+int file_empty(vfs_file *f)
+{
+    if (fails(op_empty, as_recorded(f)->path) || vfs_empty(as_recorded(f)->real) != 0)
+        return -1;
+    record({op_empty, as_recorded(f)->path, "", as_recorded(f)->number, ""});
+    return 0;
+}
+
 int file_close(vfs_file *f)
 {
     int result = vfs_close(as_recorded(f)->real);
@@ -90,6 +99,7 @@ const vfs_file_methods recorded_methods = {
     .flush = file_flush,
     .sync = file_sync,
     .length = file_length,
+    .empty = file_empty,
     .close = file_close,
 };
 
@@ -166,20 +176,21 @@ const vfs_ops recording_table = {
     .lock_dir = vfs_real.lock_dir,
 };
 
-// Each created file's bytes after a crash at upto: all written, or up to its last sync.
-std::vector<std::string> surviving_bytes(const fs_recording &r, std::size_t upto, crash_kind crash)
+// The bytes that survive a crash at upto of what each created file held from its creation
+// (or the operation that emptied it) at index i on: all written, or up to its last sync.
+std::map<std::size_t, std::string> surviving_bytes(const fs_recording &r, std::size_t upto,
+                                                   crash_kind crash)
 {
-    std::vector<std::string> written, synced;
+    std::map<int, std::size_t> begun; // each file's latest creation or emptying
+    std::map<std::size_t, std::string> written, synced;
     for (std::size_t i = 0; i < upto; i++) {
         const fs_op &op = r.ops[i];
-        if (op.file >= static_cast<int>(written.size())) {
-            written.resize(op.file + 1);
-            synced.resize(op.file + 1);
-        }
-        if (op.kind == op_write)
-            written[op.file] += op.data;
+        if (op.kind == op_create || op.kind == op_empty)
+            begun[op.file] = i;
+        else if (op.kind == op_write)
+            written[begun[op.file]] += op.data;
         else if (op.kind == op_sync)
-            synced[op.file] = written[op.file];
+            synced[begun[op.file]] = written[begun[op.file]];
     }
     return crash == crash_kill ? written : synced;
 }
@@ -248,7 +259,8 @@ run_summary sort_recorded(const std::vector<std::string> &args, const std::strin
 bool replay(const fs_recording &r, std::size_t upto, crash_kind crash, const std::string &root)
 {
     namespace fs = std::filesystem;
-    std::vector<std::string> contents = surviving_bytes(r, upto, crash);
+    std::map<std::size_t, std::string> contents = surviving_bytes(r, upto, crash);
+    std::map<int, std::string> where; // each created file's name now
     std::error_code error;
     for (std::size_t i = 0; i < upto && !error; i++) {
         const fs_op &op = r.ops[i];
@@ -262,9 +274,18 @@ bool replay(const fs_recording &r, std::size_t upto, crash_kind crash, const std
         case op_move:
         case op_replace:
             fs::rename(path, to, error);
+            for (auto &[file, name] : where) {
+                if (name == op.path)
+                    name = op.to;
+            }
             break;
         case op_create:
-            if (fs::exists(path) || !write_bytes(path, contents[op.file]))
+            where[op.file] = op.path;
+            if (fs::exists(path) || !write_bytes(path, contents[i]))
+                return false;
+            break;
+        case op_empty:
+            if (!write_bytes(fs::path(root) / where[op.file], contents[i]))
                 return false;
             break;
         case op_remove:

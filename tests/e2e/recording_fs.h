@@ -9,7 +9,16 @@
 #include <string>
 #include <vector>
 
-enum fs_op_kind { op_make_dir, op_move, op_replace, op_create, op_remove, op_write, op_sync };
+enum fs_op_kind {
+    op_make_dir,
+    op_move,
+    op_replace,
+    op_create,
+    op_remove,
+    op_empty, // a file cut to length 0: ordered as the other changes to names are
+    op_write,
+    op_sync,
+};
 inline constexpr int fs_op_kinds = op_sync + 1;
 
 struct fs_op {
