@@ -31,12 +31,17 @@ struct scan_state {
 };
 
 scan_state scan;
-std::vector<std::unique_ptr<image_job>> planned;
+// A change planned ahead, with its file's name: the scan's list may be made anew meanwhile.
+struct planned_change {
+    std::string name;
+    image_job job;
+};
+std::vector<std::unique_ptr<planned_change>> planned;
 
 bool slot_in_use(int slot)
 {
     for (const auto &p : planned) {
-        if (p->change.slot == slot)
+        if (p->job.change.slot == slot)
             return true;
     }
     return false;
@@ -98,12 +103,14 @@ std::size_t position_of(const char *name)
 // images' names planned before it, and gets its own.
 void plan_one(const std::string &name, int slot, std::vector<std::string> *temps)
 {
-    auto job = std::make_unique<image_job>();
+    auto p = std::make_unique<planned_change>();
+    p->name = name;
+    image_job *job = &p->job;
     job->options = scan.options;
     job->ahead = true;
     job->temps_planned = temps;
-    if (!analyse_image(job.get(), name.c_str(), scan.dir.c_str()) || job->sides == 0 ||
-        job->reasons == 0 || !rewrite_plan(job.get(), slot))
+    if (!analyse_image(job, p->name.c_str(), scan.dir.c_str()) || job->sides == 0 ||
+        job->reasons == 0 || !rewrite_plan(job, slot))
         return;
     // A change whose split failed is planned anew at its turn, which may split.
     if (job->split != split_none && job->split != split_prepared) {
@@ -115,7 +122,7 @@ void plan_one(const std::string &name, int slot, std::vector<std::string> *temps
     job->image.bytes.reset();
     job->image.size = 0;
     job->temps_planned = nullptr;
-    planned.push_back(std::move(job));
+    planned.push_back(std::move(p));
 }
 
 // One sync for the changes planned from first on; those that did not become durable go.
@@ -124,13 +131,13 @@ void make_durable_together(std::size_t first)
     std::vector<vfs_file *> files;
     for (std::size_t i = first; i < planned.size(); i++) {
         vfs_file *of_change[change_sync_files_max];
-        std::size_t n = change_files_to_sync(&planned[i]->change, of_change);
+        std::size_t n = change_files_to_sync(&planned[i]->job.change, of_change);
         files.insert(files.end(), of_change, of_change + n);
     }
     bool synced = files.empty() || vfs->sync_together(files.data(), files.size()) == 0;
     for (std::size_t i = planned.size(); i-- > first;) {
-        if (change_durable(&planned[i]->change, synced) != 0) {
-            change_drop(&planned[i]->change);
+        if (change_durable(&planned[i]->job.change, synced) != 0) {
+            change_drop(&planned[i]->job.change);
             planned.erase(planned.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
@@ -155,11 +162,11 @@ void plan_from(std::size_t at)
     make_durable_together(first);
 }
 
-std::unique_ptr<image_job> take_planned(const char *name)
+std::unique_ptr<planned_change> take_planned(const char *name)
 {
     for (auto it = planned.begin(); it != planned.end(); ++it) {
-        if (std::string((*it)->name) == name) {
-            std::unique_ptr<image_job> p = std::move(*it);
+        if ((*it)->name == name) {
+            std::unique_ptr<planned_change> p = std::move(*it);
             planned.erase(it);
             return p;
         }
@@ -213,7 +220,7 @@ void batch_begin_scan(const char *dir, const char *pattern, unsigned options,
 void batch_end_scan()
 {
     for (auto &p : planned)
-        change_drop(&p->change);
+        change_drop(&p->job.change);
     planned.clear();
     change_release_journals();
     scan = scan_state{};
@@ -223,7 +230,7 @@ bool adopt_planned_change(image_job *job)
 {
     if (!scan.on || job->name == nullptr)
         return false;
-    std::unique_ptr<image_job> p = take_planned(job->name);
+    std::unique_ptr<planned_change> p = take_planned(job->name);
     std::size_t at = p == nullptr ? position_of(job->name) : scan.names.size();
     if (p == nullptr && at < scan.names.size() && !journal_name_taken(job)) {
         plan_from(at);
@@ -231,14 +238,15 @@ bool adopt_planned_change(image_job *job)
     }
     if (p == nullptr)
         return false;
-    if (!still_current(job, *p)) {
-        change_drop(&p->change);
+    image_job &planned_job = p->job;
+    if (!still_current(job, planned_job)) {
+        change_drop(&planned_job.change);
         return false;
     }
-    job->change = std::move(p->change);
-    job->outcome = p->outcome;
-    job->split = p->split;
-    std::memcpy(job->temp_name, p->temp_name, sizeof job->temp_name);
-    std::memcpy(job->backup_target, p->backup_target, sizeof job->backup_target);
+    job->change = std::move(planned_job.change);
+    job->outcome = planned_job.outcome;
+    job->split = planned_job.split;
+    std::memcpy(job->temp_name, planned_job.temp_name, sizeof job->temp_name);
+    std::memcpy(job->backup_target, planned_job.backup_target, sizeof job->backup_target);
     return true;
 }

@@ -214,4 +214,21 @@ TEST_F(PowerCutTest, APlannedChangeOverTakenByTheUserIsDroppedAndTheFileRewritte
     }
 }
 
+// A temporary image split off into the scanned directory comes before files whose changes
+// are planned: the scan's list is made anew then, and the planned changes must keep their
+// files' names.
+TEST_F(PowerCutTest, PlannedChangesOutliveTheScanListMadeAnewForATemporaryImage)
+{
+    collection c{"temporary image first", {"."}, {}};
+    c.files["a.fds"] = raw_sides({solo, pair2, quad});
+    for (const char *name : {"u such a long name.fds", "v such a long name.fds"})
+        c.files[name] = raw_sides({quad});
+    std::string ref = copy_collection(work, c, trials + "/reference");
+    ASSERT_EQ(0, vormlin(c.args, ref).status);
+    std::string recorded = copy_collection(work, c, trials + "/recorded");
+    fs_recording r;
+    ASSERT_EQ(run_done, sort_recorded(c.args, recorded, &r).ending);
+    EXPECT_EQ("", tree_difference(state_of(ref), state_of(recorded)));
+}
+
 } // namespace
