@@ -7,6 +7,7 @@
 // undo but to remove them.
 #include "batch.h"
 
+#include "change.h"
 #include "path.h"
 #include "process.h"
 #include "rewrite.h"
@@ -194,13 +195,17 @@ bool still_current(image_job *job, const image_job &p)
     return false;
 }
 
-// Whether something stands at the journal name of slot 0 in the job's directory or the
-// current one: then the file is left to be rewritten on its own, which that stops.
+// Whether something not of this run stands at the journal name of slot 0 in the job's
+// directory or the current one: then the file is left to be rewritten on its own, which that
+// stops.
 bool journal_name_taken(const image_job *job)
 {
     std::string dir(job->path, job_dir_length(job));
-    return vfs->entry_exists((dir + journal_file_name).c_str()) ||
-           vfs->entry_exists(journal_file_name);
+    for (const std::string &path : {dir + journal_file_name, std::string(journal_file_name)}) {
+        if (!change_keeps_journal(path) && vfs->entry_exists(path.c_str()))
+            return true;
+    }
+    return false;
 }
 
 } // namespace

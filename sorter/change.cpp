@@ -346,6 +346,17 @@ void change_commit(file_change *c)
     change_drop(c);
 }
 
+bool change_keeps_journal(const std::string &path)
+{
+    for (const auto &slot : kept) {
+        for (const kept_journal &k : slot) {
+            if (k.file != nullptr && k.path == path)
+                return true;
+        }
+    }
+    return false;
+}
+
 void change_keep_journals()
 {
     keeping = true;

@@ -86,6 +86,9 @@ void change_commit(file_change *c);
 void change_keep_journals();
 void change_release_journals();
 
+// Whether the journal at path is one this run keeps open.
+bool change_keeps_journal(const std::string &path);
+
 // Undoes every step made, as recovery would. True when all is undone and the journals are
 // gone; otherwise the journals stay for the next run and *failure says what failed.
 bool change_undo(file_change *c, std::string *failure);
