@@ -26,6 +26,18 @@ struct kept_journal {
 bool keeping = false;
 kept_journal kept[slot_count][2];
 
+// The kept journal whose file f is, or nullptr.
+kept_journal *kept_of(const vfs_file *f)
+{
+    for (auto &slot : kept) {
+        for (kept_journal &k : slot) {
+            if (f != nullptr && k.file == f)
+                return &k;
+        }
+    }
+    return nullptr;
+}
+
 // Closes a kept journal and forgets it; removed when it speaks of no step.
 void release(kept_journal *k)
 {
@@ -65,28 +77,17 @@ vfs_file *open_journal(const std::string &dir, int slot, journal_role role, cons
     journal_place place = dir.empty() && role == role_temps ? in_current_dir : in_image_dir;
     std::string path = dir + slot_name(journal_file_name, slot);
     vfs_file *f = journal_file(path, slot, place, problem);
-    kept_journal &k = kept[slot][place];
-    if (k.file == f)
-        k.empty = false;
+    kept_journal *k = kept_of(f);
+    if (k != nullptr)
+        k->empty = false;
     if (f == nullptr || vfs_write(f, journal_header(role, id)))
         return f;
-    if (k.file == f)
-        k = kept_journal{};
+    if (k != nullptr)
+        *k = kept_journal{};
     vfs_close(f);
     vfs->remove_own_file(path.c_str());
     *problem = path + " could not be written";
     return nullptr;
-}
-
-bool is_kept(const vfs_file *f)
-{
-    for (const auto &slot : kept) {
-        for (const kept_journal &k : slot) {
-            if (f != nullptr && k.file == f)
-                return true;
-        }
-    }
-    return false;
 }
 
 // Done with a journal of the change: a kept one is emptied, any other closed (when it is
@@ -97,20 +98,14 @@ void finish_journal(vfs_file **f, const std::string &path)
         vfs->remove_own_file(path.c_str());
         return;
     }
-    if (is_kept(*f) && vfs_empty(*f) == 0) {
-        for (auto &slot : kept) {
-            for (kept_journal &k : slot)
-                k.empty = k.empty || k.file == *f;
-        }
+    kept_journal *k = kept_of(*f);
+    if (k != nullptr && vfs_empty(*f) == 0) {
+        k->empty = true;
         *f = nullptr;
         return;
     }
-    for (auto &slot : kept) {
-        for (kept_journal &k : slot) {
-            if (k.file == *f)
-                k = kept_journal{};
-        }
-    }
+    if (k != nullptr)
+        *k = kept_journal{};
     vfs_close(*f);
     *f = nullptr;
     vfs->remove_own_file(path.c_str());
@@ -189,12 +184,8 @@ void close_journals(file_change *c)
 {
     close_hidden(c);
     for (vfs_file **f : {&c->journal, &c->temps_journal}) {
-        for (auto &slot : kept) {
-            for (kept_journal &k : slot) {
-                if (*f != nullptr && k.file == *f)
-                    k = kept_journal{};
-            }
-        }
+        if (kept_journal *k = kept_of(*f))
+            *k = kept_journal{};
         if (*f != nullptr)
             vfs_close(*f);
         *f = nullptr;
@@ -277,7 +268,7 @@ int change_durable(file_change *c, bool synced)
     // Kept journals stay open for the change's steps, and the next change's.
     for (vfs_file **f :
          {&c->journal, &c->temps_journal, &c->hidden[change_image], &c->hidden[change_split]}) {
-        if (*f == nullptr || is_kept(*f))
+        if (*f == nullptr || kept_of(*f) != nullptr)
             continue;
         closed = vfs_close(*f) == 0 && closed;
         *f = nullptr;
