@@ -88,6 +88,12 @@ bool real_find_next(void *search, plat_entry *entry)
     return plat_find_next(static_cast<plat_search *>(search), entry);
 }
 
+// Adds a name vfs_walk visits to the list context points at.
+void note_name(const char *name, const char *, void *context)
+{
+    static_cast<std::vector<std::string> *>(context)->push_back(name);
+}
+
 void real_find_close(void *search)
 {
     plat_find_close(static_cast<plat_search *>(search));
@@ -97,10 +103,8 @@ vfs_file *real_create_new(const char *path)
 {
     std::FILE *f = plat_create_new(path);
     vfs_file *file = vfs_stream_file(f, true);
-    if (f != nullptr && file == nullptr) {
-        std::fclose(f);
+    if (f != nullptr && file == nullptr)
         plat_remove_own_file(path);
-    }
     return file;
 }
 
@@ -112,10 +116,7 @@ vfs_file *real_open_for_reading(const char *path)
     // block for nothing.
     if (f != nullptr)
         std::setvbuf(f, nullptr, _IONBF, 0);
-    vfs_file *file = vfs_stream_file(f, false);
-    if (f != nullptr && file == nullptr)
-        std::fclose(f);
-    return file;
+    return vfs_stream_file(f, false);
 }
 
 int real_sync_together(vfs_file *const *files, std::size_t count)
@@ -133,7 +134,11 @@ vfs_file *vfs_stream_file(std::FILE *stream, bool durable)
     if (stream == nullptr)
         return nullptr;
     auto *f = new (std::nothrow) stream_file{{&stream_methods}, stream, durable};
-    return f != nullptr ? &f->base : nullptr;
+    if (f == nullptr) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return &f->base;
 }
 
 const vfs_ops vfs_real = {
@@ -166,4 +171,11 @@ void vfs_walk(const char *dir, const char *pattern, vfs_visit visit, void *conte
             visit(entry.name, dir, context);
     } while (fs->find_next(search, &entry));
     fs->find_close(search);
+}
+
+std::vector<std::string> vfs_names(const char *dir, const char *pattern)
+{
+    std::vector<std::string> names;
+    vfs_walk(dir, pattern, note_name, &names);
+    return names;
 }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // An open file. Each table's files begin with this, followed by whatever the table keeps.
 struct vfs_file;
@@ -93,7 +94,8 @@ struct vfs_ops {
 extern const vfs_ops vfs_real;
 
 // A file kept in a stdio stream, which it owns from here on; durable ones are synced through
-// the platform layer, others only flushed (a memory stream). nullptr when stream is.
+// the platform layer, others only flushed (a memory stream). nullptr when stream is, or when
+// no memory is left (the stream is then closed).
 vfs_file *vfs_stream_file(std::FILE *stream, bool durable);
 
 // The table in use: vfs_real unless a run has chosen another.
@@ -103,3 +105,6 @@ extern const vfs_ops *vfs;
 // that matches pattern and that a scan takes (plat_entry_is_scanned), in listing order.
 using vfs_visit = void (*)(const char *name, const char *dir, void *context);
 void vfs_walk(const char *dir, const char *pattern, vfs_visit visit, void *context);
+
+// The names vfs_walk would visit, in its order.
+std::vector<std::string> vfs_names(const char *dir, const char *pattern);

@@ -66,16 +66,10 @@ bool is_planned(const std::string &name)
     return false;
 }
 
-void note_name(const char *name, const char *, void *context)
-{
-    static_cast<std::vector<std::string> *>(context)->push_back(name);
-}
-
 void list_scan()
 {
-    scan.names.clear();
+    scan.names = vfs_names(scan.dir.c_str(), scan.pattern.c_str());
     scan.next = 0;
-    vfs_walk(scan.dir.c_str(), scan.pattern.c_str(), note_name, &scan.names);
 }
 
 std::size_t find_from_next(const char *name)
@@ -195,17 +189,11 @@ bool still_current(image_job *job, const image_job &p)
     return false;
 }
 
-// Whether something not of this run stands at the journal name of slot 0 in the job's
-// directory or the current one: then the file is left to be rewritten on its own, which that
-// stops.
+// Whether the job's rewrite on its own would be stopped by something at its journal's name:
+// then it is not planned ahead either, and its turn says why.
 bool journal_name_taken(const image_job *job)
 {
-    std::string dir(job->path, job_dir_length(job));
-    for (const std::string &path : {dir + journal_file_name, std::string(journal_file_name)}) {
-        if (!change_keeps_journal(path) && vfs->entry_exists(path.c_str()))
-            return true;
-    }
-    return false;
+    return change_journal_blocked(std::string(job->path, job_dir_length(job)));
 }
 
 } // namespace

@@ -86,8 +86,9 @@ void change_commit(file_change *c);
 void change_keep_journals();
 void change_release_journals();
 
-// Whether the journal at path is one this run keeps open.
-bool change_keeps_journal(const std::string &path);
+// Whether something not of this run stands at the journal name of a change made on its own
+// (slot 0) in dir or in the current directory: such a change could not begin.
+bool change_journal_blocked(const std::string &dir);
 
 // Undoes every step made, as recovery would. True when all is undone and the journals are
 // gone; otherwise the journals stay for the next run and *failure says what failed.

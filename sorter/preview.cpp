@@ -228,15 +228,6 @@ int preview_sync_together(vfs_file *const *files, std::size_t count)
     return result;
 }
 
-// A stream as a file of this table: planned files live in memory, real ones are only read.
-vfs_file *wrapped(std::FILE *stream)
-{
-    vfs_file *f = vfs_stream_file(stream, false);
-    if (stream != nullptr && f == nullptr)
-        std::fclose(stream);
-    return f;
-}
-
 int preview_make_dir(const char *path)
 {
     if (state_at(path).exists || !accepts_entries(parent_of(path)))
@@ -290,7 +281,7 @@ vfs_file *preview_create_new(const char *path)
         return nullptr;
     blobs.push_back(std::make_unique<plan_blob>());
     plan_blob *blob = blobs.back().get();
-    vfs_file *f = wrapped(open_memstream(&blob->data, &blob->size));
+    vfs_file *f = vfs_stream_file(open_memstream(&blob->data, &blob->size), false);
     if (f == nullptr)
         return nullptr;
     plan_node node;
@@ -305,14 +296,14 @@ vfs_file *preview_open_for_reading(const char *path)
 {
     const plan_node *node = lookup(key_of(path));
     if (node == nullptr)
-        return wrapped(plat_open_for_reading(path));
+        return vfs_stream_file(plat_open_for_reading(path), false);
     if (node->kind != plan_file)
         return nullptr;
     if (node->blob == nullptr)
-        return wrapped(plat_open_for_reading(node->origin.c_str()));
+        return vfs_stream_file(plat_open_for_reading(node->origin.c_str()), false);
     if (node->blob->data == nullptr)
         return nullptr;
-    return wrapped(fmemopen(node->blob->data, node->blob->size, "rb"));
+    return vfs_stream_file(fmemopen(node->blob->data, node->blob->size, "rb"), false);
 }
 
 int preview_remove_own_file(const char *path)

@@ -71,19 +71,6 @@ struct run_state {
 };
 static run_state *current_run = nullptr;
 
-static void note_name(const char *name, const char *, void *context)
-{
-    static_cast<std::vector<std::string> *>(context)->push_back(name);
-}
-
-// The files a scan of dir will pass to the per-file step, as the directory holds them now.
-static std::vector<std::string> files_of(const char *dir, const char *pattern)
-{
-    std::vector<std::string> names;
-    vfs_walk(dir, pattern, note_name, &names);
-    return names;
-}
-
 // The per-file step as the run takes it: the file reported and counted, the front end told
 // how far the run is; nothing more once it has asked the run to stop.
 static unsigned process_and_count(const char *name, const char *dir, unsigned options)
@@ -140,8 +127,8 @@ static bool sort_directory(run_state *r, const char *dir, unsigned options)
 {
     char pattern[sizeof fds_pattern];
     fam_pattern(pattern);
-    std::vector<std::string> fds_files = files_of(dir, fds_pattern);
-    std::vector<std::string> fam_files = files_of(dir, pattern);
+    std::vector<std::string> fds_files = vfs_names(dir, fds_pattern);
+    std::vector<std::string> fam_files = vfs_names(dir, pattern);
     r->progress.total = static_cast<unsigned>(fds_files.size() + fam_files.size());
     current_run = r;
     scan(dir, fds_pattern, options, std::move(fds_files));
