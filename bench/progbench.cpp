@@ -205,10 +205,27 @@ std::string describe_placement(const std::string &run_dir)
     return text + "left " + std::to_string(sorted_files(run_dir).size() - 2); // less cat., miss
 }
 
+// Moves a finished tree out of the way. Trees are removed only when a collection's runs are
+// over: a file system slows down creating files right after many were removed (ext4 passes
+// over recently freed inodes), which would make every timed run pay for the one before it.
+void set_aside(const std::string &set_dir, const std::string &tree)
+{
+    static int spent = 0;
+    if (!fs::exists(tree))
+        return;
+    fs::create_directories(set_dir + "/spent");
+    fs::rename(tree, set_dir + "/spent/" + std::to_string(spent++));
+}
+
+void remove_spent(const std::string &set_dir)
+{
+    fs::remove_all(set_dir + "/spent");
+}
+
 // A fresh copy of the collection with the catalogue, written out to disk before timing.
 void prepare_run_dir(const std::string &set_dir, const std::string &run_dir)
 {
-    fs::remove_all(run_dir);
+    set_aside(set_dir, run_dir);
     fs::copy(set_dir + "/collection", run_dir, fs::copy_options::recursive);
     fs::copy_file(set_dir + "/ingredients.dat", run_dir + "/ingredients.dat");
     sync();
@@ -277,7 +294,7 @@ void run_pair(const std::string &set_dir, const std::string &tag,
     out->sorter.push_back(run_once(sorter, run_dir, "/dev/null", 3));
     if (k == 0) {
         out->placed = describe_placement(run_dir);
-        fs::remove_all(ref);
+        set_aside(set_dir, ref);
         fs::rename(run_dir, ref);
         in_child([&](std::string *why) {
             if (write_work_plan(input_paths(set_dir), ref, plan, why))
@@ -296,9 +313,9 @@ void run_pair(const std::string &set_dir, const std::string &tag,
             *why = "the plain loop did not do what " + sorter[sorter.size() - 2] + " did: " + *why;
             return false;
         });
-        fs::remove_all(ref);
+        set_aside(set_dir, ref);
     }
-    fs::remove_all(run_dir);
+    set_aside(set_dir, run_dir);
 }
 
 row measure(const settings &s, const std::string &set_dir, int images, const std::string &catalogue)
@@ -327,6 +344,7 @@ row measure(const settings &s, const std::string &set_dir, int images, const std
     r.cat = summarise(cat_runs);
     r.floor = summarise(floor_runs);
     r.quindle = summarise(quindle_runs);
+    remove_spent(set_dir);
     r.vormlin = summarise(vormlin.sorter);
     r.plain = summarise(vormlin.plain);
     r.placed = vormlin.placed;
@@ -351,6 +369,7 @@ wine_row measure_wine(const settings &s, const std::string &set_dir, const std::
         run_pair(set_dir, "windows", {s.wine, s.win_engine, "."}, {s.wine, s.win_plainloop}, k,
                  &windows_runs);
     }
+    remove_spent(set_dir);
     return {label,
             images,
             summarise(linux_runs.sorter),

@@ -88,8 +88,9 @@ int plat_replace_file(const char *from, const char *to);
 std::FILE *plat_create_new(const char *path);
 
 // Opens an existing plain file for binary reading; nullptr for anything else (a directory,
-// a device, a pipe), so that reading it can neither block nor wander.
-std::FILE *plat_open_for_reading(const char *path);
+// a device, a pipe), so that reading it can neither block nor wander. When length is given it
+// receives the file's length, learnt with the same look that found it plain.
+std::FILE *plat_open_for_reading(const char *path, long long *length = nullptr);
 
 // Removes a file that this program has just created itself. 0 on success.
 int plat_remove_own_file(const char *path);
@@ -98,8 +99,10 @@ int plat_remove_own_file(const char *path);
 // power cut after the file is published cannot leave it empty. 0 on success.
 int plat_sync_file(std::FILE *f);
 
-// Flushes f and cuts its file to length 0; what is written next begins it anew. 0 on success.
-int plat_empty_file(std::FILE *f);
+// Flushes f and starts its file anew: what is written from here on is all it holds, once
+// anything is. The file keeps its place on the disk: it is cut to one byte, which the next
+// write covers, since freeing all of it costs a file system far more. 0 on success.
+int plat_rewind_file(std::FILE *f);
 
 // Flushes the count streams and makes what was written to them durable together, waiting for
 // the disk as few times as the system allows: POSIX syncs the one file system they share once

@@ -225,7 +225,7 @@ std::FILE *plat_create_new(const char *path)
     return f;
 }
 
-std::FILE *plat_open_for_reading(const char *path)
+std::FILE *plat_open_for_reading(const char *path, long long *length)
 {
     // Non-blocking so that opening a FIFO cannot hang; only regular files are read.
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -236,6 +236,8 @@ std::FILE *plat_open_for_reading(const char *path)
         close(fd);
         return nullptr;
     }
+    if (length != nullptr)
+        *length = st.st_size;
     // O_NONBLOCK stays: it changes nothing for a regular file, and clearing it would cost
     // two more system calls for every image.
     std::FILE *f = fdopen(fd, "rb");
@@ -254,9 +256,9 @@ int plat_sync_file(std::FILE *f)
     return std::fflush(f) == 0 && fsync(fileno(f)) == 0 ? 0 : -1;
 }
 
-int plat_empty_file(std::FILE *f)
+int plat_rewind_file(std::FILE *f)
 {
-    return std::fflush(f) == 0 && ftruncate(fileno(f), 0) == 0 && std::fseek(f, 0, SEEK_SET) == 0
+    return std::fflush(f) == 0 && ftruncate(fileno(f), 1) == 0 && std::fseek(f, 0, SEEK_SET) == 0
                ? 0
                : -1;
 }

@@ -270,7 +270,7 @@ std::FILE *plat_create_new(const char *path)
 // Only files on a disk are read: a directory does not open (a plain open of one needs
 // FILE_FLAG_BACKUP_SEMANTICS), and a device name such as CON or a pipe opens but is no disk
 // file, so it is closed again unread.
-std::FILE *plat_open_for_reading(const char *path)
+std::FILE *plat_open_for_reading(const char *path, long long *length)
 {
     std::wstring wide;
     if (!wide_path(path, &wide))
@@ -279,10 +279,14 @@ std::FILE *plat_open_for_reading(const char *path)
     if (f == nullptr)
         return nullptr;
     auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+    LARGE_INTEGER size{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        (length != nullptr && !GetFileSizeEx(handle, &size))) {
         std::fclose(f);
         return nullptr;
     }
+    if (length != nullptr)
+        *length = size.QuadPart;
     return f;
 }
 
@@ -316,9 +320,9 @@ int plat_sync_file(std::FILE *f)
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) ? 0 : -1;
 }
 
-int plat_empty_file(std::FILE *f)
+int plat_rewind_file(std::FILE *f)
 {
-    return std::fflush(f) == 0 && _chsize(_fileno(f), 0) == 0 && std::fseek(f, 0, SEEK_SET) == 0
+    return std::fflush(f) == 0 && _chsize(_fileno(f), 1) == 0 && std::fseek(f, 0, SEEK_SET) == 0
                ? 0
                : -1;
 }

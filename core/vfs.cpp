@@ -10,7 +10,8 @@ namespace {
 struct stream_file {
     vfs_file base;
     std::FILE *stream;
-    bool durable; // synced through the platform layer (else only flushed)
+    bool durable;           // synced through the platform layer (else only flushed)
+    long long known_length; // a file opened for reading only: its length when opened, or -1
 };
 
 std::FILE *stream(vfs_file *f)
@@ -39,9 +40,13 @@ int stream_sync(vfs_file *f)
     return s->durable ? plat_sync_file(s->stream) : stream_flush(f);
 }
 
-// The length, with the stream left where it was.
+// The length, with the stream left where it was. A file opened for reading only keeps the
+// length it had when opened, as a whole-file read wants: no seeking back and forth.
 long long stream_length(vfs_file *f)
 {
+    long long known = reinterpret_cast<stream_file *>(f)->known_length;
+    if (known >= 0)
+        return known;
     std::FILE *s = stream(f);
     long at = std::ftell(s);
     if (at < 0 || std::fseek(s, 0, SEEK_END) != 0)
@@ -50,12 +55,13 @@ long long stream_length(vfs_file *f)
     return std::fseek(s, at, SEEK_SET) == 0 ? end : -1;
 }
 
-// A memory stream is cut by going back to its start: its size is where the last flush was.
-int stream_empty(vfs_file *f)
+// A memory stream starts anew by going back to its start: its size is where the last flush
+// was.
+int stream_rewind(vfs_file *f)
 {
     auto *s = reinterpret_cast<stream_file *>(f);
     if (s->durable)
-        return plat_empty_file(s->stream);
+        return plat_rewind_file(s->stream);
     return std::fseek(s->stream, 0, SEEK_SET) == 0 && std::fflush(s->stream) == 0 ? 0 : -1;
 }
 
@@ -74,7 +80,7 @@ const vfs_file_methods stream_methods = {
     .flush = stream_flush,
     .sync = stream_sync,
     .length = stream_length,
-    .empty = stream_empty,
+    .rewind = stream_rewind,
     .close = stream_close,
 };
 
@@ -110,13 +116,16 @@ vfs_file *real_create_new(const char *path)
 
 vfs_file *real_open_for_reading(const char *path)
 {
-    std::FILE *f = plat_open_for_reading(path);
+    long long length = -1;
+    std::FILE *f = plat_open_for_reading(path, &length);
     // Files are read whole or in large pieces, straight into the caller's buffer: a stream
-    // buffer would only add a copy, and seeking to the end through one reads the file's last
-    // block for nothing.
+    // buffer would only add a copy.
     if (f != nullptr)
         std::setvbuf(f, nullptr, _IONBF, 0);
-    return vfs_stream_file(f, false);
+    vfs_file *file = vfs_stream_file(f, false);
+    if (file != nullptr)
+        reinterpret_cast<stream_file *>(file)->known_length = length;
+    return file;
 }
 
 int real_sync_together(vfs_file *const *files, std::size_t count)
@@ -133,7 +142,7 @@ vfs_file *vfs_stream_file(std::FILE *stream, bool durable)
 {
     if (stream == nullptr)
         return nullptr;
-    auto *f = new (std::nothrow) stream_file{{&stream_methods}, stream, durable};
+    auto *f = new (std::nothrow) stream_file{{&stream_methods}, stream, durable, -1};
     if (f == nullptr) {
         std::fclose(stream);
         return nullptr;

@@ -27,9 +27,10 @@ struct vfs_file_methods {
     int (*sync)(vfs_file *f);
     // The file's length in bytes, or -1.
     long long (*length)(vfs_file *f);
-    // Cuts the file to length 0, a change of its size as ordered as a rename; what is written
-    // next begins it anew. 0 on success.
-    int (*empty)(vfs_file *f);
+    // Starts the file anew: what is written from here on is all it holds, once anything is. A
+    // change of its size, as ordered as a rename; the file keeps its place on the disk. 0 on
+    // success.
+    int (*rewind)(vfs_file *f);
     // Closes the file; 0 when every byte written reached the system and nothing failed.
     int (*close)(vfs_file *f);
 };
@@ -62,9 +63,9 @@ inline long long vfs_length(vfs_file *f)
 {
     return f->methods->length(f);
 }
-inline int vfs_empty(vfs_file *f)
+inline int vfs_rewind(vfs_file *f)
 {
-    return f->methods->empty(f);
+    return f->methods->rewind(f);
 }
 inline int vfs_close(vfs_file *f)
 {

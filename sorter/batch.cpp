@@ -50,7 +50,7 @@ bool slot_in_use(int slot)
 
 int free_slot()
 {
-    for (int slot = 1; slot < slot_count; slot++) {
+    for (int slot = 1; slot < slot_count && slot <= group_size; slot++) {
         if (!slot_in_use(slot))
             return slot;
     }
@@ -197,6 +197,8 @@ bool journal_name_taken(const image_job *job)
 }
 
 } // namespace
+
+int group_size = slot_count - 1;
 
 void batch_begin_scan(const char *dir, const char *pattern, unsigned options,
                       std::vector<std::string> names)

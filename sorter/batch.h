@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+// How many changes one sync covers at most, from 1 to slot_count - 1 (the default). Tests make
+// it small, so that a short scan uses its slots' journals again.
+extern int group_size;
+
 // A scan of dir for pattern begins; names are the files it is about to pass to the per-file
 // step, as listed just before, for planning ahead.
 void batch_begin_scan(const char *dir, const char *pattern, unsigned options,

@@ -4,10 +4,11 @@
 // made, only hidden files and a journal that may have lost its lines; after it, the journal
 // names every step that may have been made. docs/safety.md says what each case leaves.
 //
-// During a scan the journals are kept from one change to the next: a change that stands
-// empties its journals instead of removing them (an empty journal speaks of no step), since
-// making and removing a file for every change costs the file system far more than the change
-// itself. The scan's end removes them.
+// During a scan the journals are kept from one change to the next: a change that stands cuts
+// its journals to their first byte instead of removing them, since making and removing a file,
+// or cutting one to nothing, for every change costs the file system far more than the change
+// itself. That byte is the "v" every journal begins with, which a reader takes for a journal
+// whose first line was cut short: it speaks of no step. The scan's end removes them.
 #include "change.h"
 
 #include "platform.h"
@@ -20,7 +21,7 @@ enum journal_place { in_image_dir, in_current_dir };
 struct kept_journal {
     std::string path;
     vfs_file *file = nullptr;
-    bool empty = true; // speaks of no step: emptied since it was last written
+    bool spent = true; // speaks of no step: cut to its first byte since it was last written
 };
 
 bool keeping = false;
@@ -44,7 +45,7 @@ void release(kept_journal *k)
     if (k->file == nullptr)
         return;
     vfs_close(k->file);
-    if (k->empty)
+    if (k->spent)
         vfs->remove_own_file(k->path.c_str());
     *k = kept_journal{};
 }
@@ -79,7 +80,7 @@ vfs_file *open_journal(const std::string &dir, int slot, journal_role role, cons
     vfs_file *f = journal_file(path, slot, place, problem);
     kept_journal *k = kept_of(f);
     if (k != nullptr)
-        k->empty = false;
+        k->spent = false;
     if (f == nullptr || vfs_write(f, journal_header(role, id)))
         return f;
     if (k != nullptr)
@@ -90,8 +91,8 @@ vfs_file *open_journal(const std::string &dir, int slot, journal_role role, cons
     return nullptr;
 }
 
-// Done with a journal of the change: a kept one is emptied, any other closed (when it is
-// still open) and removed.
+// Done with a journal of the change: a kept one is cut to its first byte, any other closed
+// (when it is still open) and removed.
 void finish_journal(vfs_file **f, const std::string &path)
 {
     if (*f == nullptr) {
@@ -99,8 +100,8 @@ void finish_journal(vfs_file **f, const std::string &path)
         return;
     }
     kept_journal *k = kept_of(*f);
-    if (k != nullptr && vfs_empty(*f) == 0) {
-        k->empty = true;
+    if (k != nullptr && vfs_rewind(*f) == 0) {
+        k->spent = true;
         *f = nullptr;
         return;
     }

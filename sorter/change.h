@@ -77,12 +77,13 @@ int change_back_up(file_change *c);
 int change_publish(file_change *c, change_file which);
 int change_replace(file_change *c);
 
-// The change is made: its journals go (or are emptied, when kept), the image's first, then
-// its hidden leftovers.
+// The change is made: its journals go (or are cut to their first byte, when kept), the
+// image's first, then its hidden leftovers.
 void change_commit(file_change *c);
 
-// From here on the journals are kept from one change to the next and emptied when a change
-// stands, until change_release_journals closes them and removes those that are empty.
+// From here on the journals are kept from one change to the next and cut to their first byte
+// when a change stands, until change_release_journals closes them and removes those that
+// speak of no step.
 void change_keep_journals();
 void change_release_journals();
 

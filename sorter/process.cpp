@@ -119,10 +119,15 @@ static bool read_image(image_job *job, const char *name, const char *dir)
         return false;
     }
     job->tmp_name = std::strncmp(name, in_place_prefix, sizeof in_place_prefix - 1) == 0;
-    // Taken before identification may clear bytes in the buffer: a backup names the file's
-    // bytes as they are on disk.
-    job->original = identity_of_bytes(job->image.begin(), job->image.size);
     return true;
+}
+
+// The identity of the file's bytes as they are on disk, which a backup names: taken before
+// identification when it may clear bytes in the buffer, else only for a file to be
+// rewritten, since most files are not and it costs a pass over every byte.
+static void take_identity(image_job *job)
+{
+    job->original = identity_of_bytes(job->image.begin(), job->image.size);
 }
 
 // For a file with at least one side: rewrite it when a reason asks for it, split off the
@@ -151,6 +156,9 @@ bool analyse_image(image_job *job, const char *name, const char *dir)
     if (!read_image(job, name, dir))
         return false;
     find_sides(job);
+    bool clears_bytes = (job->options & opt_zero_unused) != 0;
+    if (job->sides > 0 && clears_bytes)
+        take_identity(job);
     if (job->sides > 0) {
         classify_layout(job);
         check_header_count(job);
@@ -158,6 +166,8 @@ bool analyse_image(image_job *job, const char *name, const char *dir)
         identify(job);
         apply_conversion_gate(job);
     }
+    if (job->reasons != 0 && !clears_bytes)
+        take_identity(job);
     return true;
 }
 

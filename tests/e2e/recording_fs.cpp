@@ -78,11 +78,11 @@ long long file_length(vfs_file *f)
     return vfs_length(as_recorded(f)->real);
 }
 
-int file_empty(vfs_file *f)
+int file_rewind(vfs_file *f)
 {
-    if (fails(op_empty, as_recorded(f)->path) || vfs_empty(as_recorded(f)->real) != 0)
+    if (fails(op_rewind, as_recorded(f)->path) || vfs_rewind(as_recorded(f)->real) != 0)
         return -1;
-    record({op_empty, as_recorded(f)->path, "", as_recorded(f)->number, ""});
+    record({op_rewind, as_recorded(f)->path, "", as_recorded(f)->number, ""});
     return 0;
 }
 
@@ -99,7 +99,7 @@ const vfs_file_methods recorded_methods = {
     .flush = file_flush,
     .sync = file_sync,
     .length = file_length,
-    .empty = file_empty,
+    .rewind = file_rewind,
     .close = file_close,
 };
 
@@ -177,19 +177,29 @@ const vfs_ops recording_table = {
 };
 
 // The bytes that survive a crash at upto of what each created file held from its creation
-// (or the operation that emptied it) at index i on: all written, or up to its last sync.
+// (or the operation that started it anew) at index i on: all written, or up to its last sync.
+// A file started anew keeps the first byte it held (it is cut to one byte) until the first
+// write covers it.
 std::map<std::size_t, std::string> surviving_bytes(const fs_recording &r, std::size_t upto,
                                                    crash_kind crash)
 {
-    std::map<int, std::size_t> begun; // each file's latest creation or emptying
+    std::map<int, std::size_t> begun; // each file's latest creation or rewind
     std::map<std::size_t, std::string> written, synced;
+    std::map<std::size_t, bool> covered; // the kept byte is written over
     for (std::size_t i = 0; i < upto; i++) {
         const fs_op &op = r.ops[i];
-        if (op.kind == op_create || op.kind == op_empty)
+        if (op.kind == op_rewind) {
+            std::size_t before = begun[op.file];
+            written[i] = written[before].substr(0, 1);
+            synced[i] = synced[before].substr(0, 1);
+        }
+        if (op.kind == op_create || op.kind == op_rewind)
             begun[op.file] = i;
-        else if (op.kind == op_write)
-            written[begun[op.file]] += op.data;
-        else if (op.kind == op_sync)
+        else if (op.kind == op_write && !op.data.empty()) {
+            std::size_t at = begun[op.file];
+            written[at] = (covered[at] ? written[at] : "") + op.data;
+            covered[at] = true;
+        } else if (op.kind == op_sync)
             synced[begun[op.file]] = written[begun[op.file]];
     }
     return crash == crash_kill ? written : synced;
@@ -284,7 +294,7 @@ bool replay(const fs_recording &r, std::size_t upto, crash_kind crash, const std
             if (fs::exists(path) || !write_bytes(path, contents[i]))
                 return false;
             break;
-        case op_empty:
+        case op_rewind:
             if (!write_bytes(fs::path(root) / where[op.file], contents[i]))
                 return false;
             break;

@@ -15,7 +15,7 @@ enum fs_op_kind {
     op_replace,
     op_create,
     op_remove,
-    op_empty, // a file cut to length 0: ordered as the other changes to names are
+    op_rewind, // a file started anew: ordered as the other changes to names are
     op_write,
     op_sync,
 };

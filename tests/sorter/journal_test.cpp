@@ -28,6 +28,7 @@ TEST(Journal, TheLinesTheSorterWritesAreReadBackStepByStep)
     const accepted_case cases[] = {
         {"empty: killed before its header", "", 0},
         {"header cut short", "vormlin-journal\t1\tim", 0},
+        {"a kept journal whose change stands: its first byte", "v", 0},
         {"header alone", header, 0},
         {"a whole rewrite and split",
          header + move_line + new_image + publish_image + new_split + publish_split, 5},
