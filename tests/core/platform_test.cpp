@@ -86,15 +86,25 @@ TEST_F(PlatformTest, CreateNewRefusesAnExistingFileAndLeavesItIntact)
     std::FILE *f = plat_create_new(at("b.fds").c_str());
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(std::fwrite("new", 1, 3, f), 3u);
-    std::fclose(f);
+    ASSERT_EQ(std::fflush(f), 0);
     EXPECT_EQ(read_file_text(at("b.fds")), "new");
+
+    // Started anew, a file keeps only its first byte until the next write covers it, and
+    // then holds exactly what was written since.
+    ASSERT_EQ(plat_rewind_file(f), 0);
+    EXPECT_EQ(read_file_text(at("b.fds")), "n");
+    EXPECT_EQ(std::fwrite("ab", 1, 2, f), 2u);
+    std::fclose(f);
+    EXPECT_EQ(read_file_text(at("b.fds")), "ab");
 }
 
 TEST_F(PlatformTest, OpenForReadingTakesPlainFilesOnly)
 {
     put("a.fds", "abc");
-    std::FILE *f = plat_open_for_reading(at("a.fds").c_str());
+    long long length = -1;
+    std::FILE *f = plat_open_for_reading(at("a.fds").c_str(), &length);
     ASSERT_NE(f, nullptr);
+    EXPECT_EQ(length, 3);
     char buf[4] = {};
     EXPECT_EQ(std::fread(buf, 1, 3, f), 3u);
     EXPECT_STREQ(buf, "abc");
