@@ -84,6 +84,19 @@ const vfs_file_methods stream_methods = {
     .close = stream_close,
 };
 
+// A file of the table over stream; nullptr (the stream closed) when there is no memory for it.
+vfs_file *new_stream_file(std::FILE *stream, bool durable, long long known_length)
+{
+    if (stream == nullptr)
+        return nullptr;
+    auto *f = new (std::nothrow) stream_file{{&stream_methods}, stream, durable, known_length};
+    if (f == nullptr) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    return &f->base;
+}
+
 void *real_find_first(const char *dir, const char *pattern, plat_entry *entry)
 {
     return plat_find_first(dir, pattern, entry);
@@ -122,10 +135,7 @@ vfs_file *real_open_for_reading(const char *path)
     // buffer would only add a copy.
     if (f != nullptr)
         std::setvbuf(f, nullptr, _IONBF, 0);
-    vfs_file *file = vfs_stream_file(f, false);
-    if (file != nullptr)
-        reinterpret_cast<stream_file *>(file)->known_length = length;
-    return file;
+    return new_stream_file(f, false, length);
 }
 
 int real_sync_together(vfs_file *const *files, std::size_t count)
@@ -140,14 +150,7 @@ int real_sync_together(vfs_file *const *files, std::size_t count)
 
 vfs_file *vfs_stream_file(std::FILE *stream, bool durable)
 {
-    if (stream == nullptr)
-        return nullptr;
-    auto *f = new (std::nothrow) stream_file{{&stream_methods}, stream, durable, -1};
-    if (f == nullptr) {
-        std::fclose(stream);
-        return nullptr;
-    }
-    return &f->base;
+    return new_stream_file(stream, durable, -1);
 }
 
 const vfs_ops vfs_real = {

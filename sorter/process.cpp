@@ -156,16 +156,16 @@ bool analyse_image(image_job *job, const char *name, const char *dir)
     if (!read_image(job, name, dir))
         return false;
     find_sides(job);
+    if (job->sides == 0)
+        return true;
     bool clears_bytes = (job->options & opt_zero_unused) != 0;
-    if (job->sides > 0 && clears_bytes)
+    if (clears_bytes)
         take_identity(job);
-    if (job->sides > 0) {
-        classify_layout(job);
-        check_header_count(job);
-        check_size(job);
-        identify(job);
-        apply_conversion_gate(job);
-    }
+    classify_layout(job);
+    check_header_count(job);
+    check_size(job);
+    identify(job);
+    apply_conversion_gate(job);
     if (job->reasons != 0 && !clears_bytes)
         take_identity(job);
     return true;
