@@ -17,13 +17,14 @@ inline constexpr char hidden_image_name[] = ".vormlin-image";  // a normalised i
 inline constexpr char hidden_split_name[] = ".vormlin-split";  // a temporary image being written
 inline constexpr char hidden_report_name[] = ".vormlin-miss";  // miss.txt being written
 inline constexpr char hidden_journal_name[] = ".vormlin-undo"; // a journal being rewritten
+inline constexpr char own_names_pattern[] = ".vormlin-*"; // every name above
 inline constexpr char backup_dir_name[] = "bak";
 
 // Changes planned ahead are made durable together (group commit): each has a slot, and its
-// journal and hidden files carry the slot's number ("-1" ... "-16") after their names; slot 0,
+// journal and hidden files carry the slot's number ("-1" ... "-64") after their names; slot 0,
 // a change planned on its own, none. A journal's text names the hidden files without the
 // number: it means those of its own slot.
-inline constexpr int slot_count = 17;
+inline constexpr int slot_count = 65;
 std::string slot_name(const char *name, int slot);
 
 // No journal the sorter writes comes near these; anything larger is no journal of ours.

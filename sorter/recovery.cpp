@@ -347,11 +347,26 @@ recovery_result worse(recovery_result a, recovery_result b)
     return a > b ? a : b;
 }
 
+// Whether anything in dir has a name of ours. After a run that ended well nothing has, and
+// recovery need not look for each slot's names: on Windows every name that is not there
+// costs a read of the whole directory.
+static bool holds_own_names(const std::string &dir)
+{
+    plat_entry entry;
+    void *search = vfs->find_first(dir.c_str(), own_names_pattern, &entry);
+    if (search == nullptr)
+        return false;
+    vfs->find_close(search);
+    return true;
+}
+
 recovery_result recover_interrupted(const char *dir)
 {
     std::string here_dir = dir != nullptr ? dir : "";
     bool apart = !plat_same_dir(here_dir.c_str(), ".");
     recovery_result result = recovery_clean;
+    if (!holds_own_names(here_dir) && !(apart && holds_own_names("")))
+        return result;
     for (int slot = 0; slot < slot_count; slot++) {
         found_journal here = look_at(here_dir, slot, true);
         found_journal current = apart ? look_at("", slot, false) : found_journal{};

@@ -61,9 +61,9 @@ class JournalTest : public FaultTest {
                put_file(dir + "/Quad.fds", gen_image_of({quad}, true));
     }
 
-    bool plant(const std::string &text)
+    bool plant(const std::string &text, const std::string &slot = "")
     {
-        return write_file_text(work + "/games/.vormlin-journal", text);
+        return write_file_text(work + "/games/.vormlin-journal" + slot, text);
     }
 
     // What games/ must hold: the reference run's tree with extra entries.
@@ -90,6 +90,7 @@ class JournalTest : public FaultTest {
 struct planted_case {
     const char *label;
     std::string lines; // behind the header; "" for a journal of the sorter's old format
+    std::string slot = ""; // of the journal's name
 };
 
 TEST_F(JournalTest, APlantedJournalIsSetAsideWholeAndTouchesNothing)
@@ -110,6 +111,7 @@ TEST_F(JournalTest, APlantedJournalIsSetAsideWholeAndTouchesNothing)
         {"an escaped NUL", "new\t.vormlin-image%00/../../outside/thesis.txt\n"},
         {"an escaped separator", "new\t..%2Foutside%2Fthesis.txt\n"},
         {"an unknown verb", "unlink\t../outside/thesis.txt\n"},
+        {"the last slot's journal", "unlink\t../outside/thesis.txt\n", "-64"},
         {"the old format", ""},
     };
     for (const planted_case &c : cases) {
@@ -117,11 +119,11 @@ TEST_F(JournalTest, APlantedJournalIsSetAsideWholeAndTouchesNothing)
         std::string text = c.lines.empty() ? "new\t" + abs + "\nmove\t" + work +
                                                  "/outside/Documents\t" + work + "/games/x\n"
                                            : header + c.lines;
-        ASSERT_TRUE(plant(text));
+        ASSERT_TRUE(plant(text, c.slot));
         run_result r = vormlin({"games"}, work);
         EXPECT_EQ(0, r.status) << r.err;
-        EXPECT_TRUE(r.err.starts_with("VORMLIN: games/.vormlin-journal is not a journal this "
-                                      "sorter wrote: "))
+        EXPECT_TRUE(r.err.starts_with("VORMLIN: games/.vormlin-journal" + c.slot +
+                                      " is not a journal this sorter wrote: "))
             << r.err;
         EXPECT_TRUE(r.err.ends_with(". Nothing in it was undone; it is set aside as "
                                     "games/vormlin-refused-journal.txt.\nVORMLIN: Done!\n"))

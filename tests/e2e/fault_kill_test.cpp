@@ -232,7 +232,8 @@ bool holds_a_journal(const std::string &dir)
 }
 
 // The calls, in order, that a run over dir makes in its recovery: after it has taken its
-// locks and before it first lists a directory. The run is made for real; dir is spent.
+// locks and before the sort first lists a directory (recovery's own listings come before
+// it looks at a name of ours). The run is made for real; dir is spent.
 std::vector<kill_point> recovery_calls(const std::string &strace, const std::string &dir,
                                        const std::vector<std::string> &args, const std::string &log)
 {
@@ -248,9 +249,12 @@ std::vector<kill_point> recovery_calls(const std::string &strace, const std::str
             locked = calls.size();
     }
     std::size_t listed = locked;
-    while (listed < calls.size() && !(traced[listed].name == "openat" &&
-                                      traced[listed].line.find("O_DIRECTORY") != std::string::npos))
+    bool looked = false;
+    while (listed < calls.size() && !(looked && traced[listed].name == "openat" &&
+                                      traced[listed].line.find("O_DIRECTORY") != std::string::npos)) {
+        looked = looked || traced[listed].line.find(".vormlin-") != std::string::npos;
         listed++;
+    }
     return std::vector<kill_point>(calls.begin() + static_cast<std::ptrdiff_t>(locked),
                                    calls.begin() + static_cast<std::ptrdiff_t>(listed));
 }
