@@ -1,10 +1,14 @@
-// Group commit. When a file's turn comes and no change was planned for it, the files of the
-// scan from it on are read and analysed (which changes nothing), and those that need a
-// rewrite get their changes planned in the free slots: journals and hidden files written,
-// names chosen as their turns will choose them, given the changes planned before them. One
-// sync then makes all of them durable. A planned change stands on disk only as journals and
-// hidden files until its turn, so a kill or a power cut meanwhile leaves recovery nothing to
-// undo but to remove them.
+// Group commit. When a file needs a rewrite and nothing was planned for it, its change is
+// planned as on its own, and the files of the scan after it are read and analysed (which
+// changes nothing): those that need a rewrite get their changes planned in the free slots,
+// journals and hidden files written, names chosen as their turns will choose them, given the
+// changes planned before them. One sync then makes all of them durable. A planned change
+// stands on disk only as journals and hidden files until its turn, so a kill or a power cut
+// meanwhile leaves recovery nothing to undo but to remove them.
+//
+// The analysis of a file read ahead that needs no rewrite is kept for its turn, which then
+// neither reads nor analyses it again. A file with a planned change is read again at its
+// turn, and its change made only when the file still holds the bytes it was planned from.
 #include "batch.h"
 
 #include "change.h"
@@ -19,7 +23,7 @@
 
 namespace {
 
-// How many files after the current one a plan reads at most: about four times the slots,
+// How many files from the current one a plan reads at most: about four times the slots,
 // since most files of a collection need no rewrite.
 constexpr std::size_t look_ahead = 4 * (slot_count - 1);
 
@@ -32,17 +36,18 @@ struct scan_state {
 };
 
 scan_state scan;
-// A change planned ahead, with its file's name: the scan's list may be made anew meanwhile.
-struct planned_change {
+// A file read ahead of its turn, by name: the scan's list may be made anew meanwhile.
+struct read_ahead {
     std::string name;
-    image_job job;
+    image_job job;        // its bytes let go
+    bool planned = false; // job.change is planned, in a slot of its own
 };
-std::vector<std::unique_ptr<planned_change>> planned;
+std::vector<std::unique_ptr<read_ahead>> ahead;
 
 bool slot_in_use(int slot)
 {
-    for (const auto &p : planned) {
-        if (p->job.change.slot == slot)
+    for (const auto &a : ahead) {
+        if (a->planned && a->job.change.slot == slot)
             return true;
     }
     return false;
@@ -57,10 +62,10 @@ int free_slot()
     return 0;
 }
 
-bool is_planned(const std::string &name)
+bool is_read_ahead(const std::string &name)
 {
-    for (const auto &p : planned) {
-        if (name == p->name)
+    for (const auto &a : ahead) {
+        if (name == a->name)
             return true;
     }
     return false;
@@ -94,76 +99,86 @@ std::size_t position_of(const char *name)
     return find_from_next(name);
 }
 
-// Plans the change of the file name when it needs a rewrite; temps holds the temporary
-// images' names planned before it, and gets its own.
-void plan_one(const std::string &name, int slot, std::vector<std::string> *temps)
+// Reads and analyses the file name ahead of its turn, and plans its change in slot when it
+// needs a rewrite; temps holds the temporary images' names planned before it, and gets its
+// own. Kept unless its turn must read it again.
+void read_one_ahead(const std::string &name, int slot, std::vector<std::string> *temps)
 {
-    auto p = std::make_unique<planned_change>();
-    p->name = name;
-    image_job *job = &p->job;
+    auto a = std::make_unique<read_ahead>();
+    a->name = name;
+    image_job *job = &a->job;
     job->options = scan.options;
     job->ahead = true;
     job->temps_planned = temps;
-    if (!analyse_image(job, p->name.c_str(), scan.dir.c_str()) || job->sides == 0 ||
-        job->reasons == 0 || !rewrite_plan(job, slot))
+    if (!analyse_image(job, a->name.c_str(), scan.dir.c_str()))
         return;
-    // A change whose split failed is planned anew at its turn, which may split.
-    if (job->split != split_none && job->split != split_prepared) {
-        change_drop(&job->change);
-        return;
+    if (job->sides > 0 && job->reasons != 0) {
+        if (!rewrite_plan(job, slot))
+            return;
+        // A change whose split failed is planned anew at its turn, which may split.
+        if (job->split != split_none && job->split != split_prepared) {
+            change_drop(&job->change);
+            return;
+        }
+        if (job->split == split_prepared)
+            temps->push_back(job->temp_name);
+        a->planned = true;
     }
-    if (job->split == split_prepared)
-        temps->push_back(job->temp_name);
     job->image.bytes.reset();
     job->image.size = 0;
     job->temps_planned = nullptr;
-    planned.push_back(std::move(p));
+    ahead.push_back(std::move(a));
 }
 
-// One sync for the changes planned from first on; those that did not become durable go.
-void make_durable_together(std::size_t first)
+// One sync for the changes read ahead from first on and for own's (when given); those read
+// ahead that did not become durable go. Whether own's did.
+bool make_durable_together(std::size_t first, file_change *own)
 {
     std::vector<vfs_file *> files;
-    for (std::size_t i = first; i < planned.size(); i++) {
-        vfs_file *of_change[change_sync_files_max];
-        std::size_t n = change_files_to_sync(&planned[i]->job.change, of_change);
+    vfs_file *of_change[change_sync_files_max];
+    for (std::size_t i = first; i < ahead.size(); i++) {
+        std::size_t n = change_files_to_sync(&ahead[i]->job.change, of_change);
+        files.insert(files.end(), of_change, of_change + n);
+    }
+    if (own != nullptr) {
+        std::size_t n = change_files_to_sync(own, of_change);
         files.insert(files.end(), of_change, of_change + n);
     }
     bool synced = files.empty() || vfs->sync_together(files.data(), files.size()) == 0;
-    for (std::size_t i = planned.size(); i-- > first;) {
-        if (change_durable(&planned[i]->job.change, synced) != 0) {
-            change_drop(&planned[i]->job.change);
-            planned.erase(planned.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t i = ahead.size(); i-- > first;) {
+        image_job &job = ahead[i]->job;
+        if (ahead[i]->planned && change_durable(&job.change, synced) != 0) {
+            change_drop(&job.change);
+            ahead.erase(ahead.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
+    return own == nullptr || change_durable(own, synced) == 0;
 }
 
-// Plans the changes of the file at index at and of the files after it, as many as there are
-// free slots and within the look-ahead.
-void plan_from(std::size_t at)
+// Reads the files from index from on, within the look-ahead of the file at index at, and
+// plans their changes in the free slots; temps holds the temporary images' names planned
+// before them.
+void read_ahead_from(std::size_t at, std::size_t from, std::vector<std::string> *temps)
 {
     const std::vector<std::string> &names = scan.names;
-    std::size_t first = planned.size();
     int saved_counter = temp_counter; // each file's turn chooses its temporary image anew
-    std::vector<std::string> temps;
-    for (std::size_t i = at; i < names.size() && i < at + look_ahead; i++) {
+    for (std::size_t i = from; i < names.size() && i < at + look_ahead; i++) {
         int slot = free_slot();
         if (slot == 0)
             break;
-        if (!is_planned(names[i]))
-            plan_one(names[i], slot, &temps);
+        if (!is_read_ahead(names[i]))
+            read_one_ahead(names[i], slot, temps);
     }
     temp_counter = saved_counter;
-    make_durable_together(first);
 }
 
-std::unique_ptr<planned_change> take_planned(const char *name)
+std::unique_ptr<read_ahead> take_read_ahead(const char *name)
 {
-    for (auto it = planned.begin(); it != planned.end(); ++it) {
+    for (auto it = ahead.begin(); it != ahead.end(); ++it) {
         if ((*it)->name == name) {
-            std::unique_ptr<planned_change> p = std::move(*it);
-            planned.erase(it);
-            return p;
+            std::unique_ptr<read_ahead> a = std::move(*it);
+            ahead.erase(it);
+            return a;
         }
     }
     return nullptr;
@@ -189,13 +204,6 @@ bool still_current(image_job *job, const image_job &p)
     return false;
 }
 
-// Whether the job's rewrite on its own would be stopped by something at its journal's name:
-// then it is not planned ahead either, and its turn says why.
-bool journal_name_taken(const image_job *job)
-{
-    return change_journal_blocked(std::string(job->path, job_dir_length(job)));
-}
-
 } // namespace
 
 int group_size = slot_count - 1;
@@ -214,26 +222,38 @@ void batch_begin_scan(const char *dir, const char *pattern, unsigned options,
 
 void batch_end_scan()
 {
-    for (auto &p : planned)
-        change_drop(&p->job.change);
-    planned.clear();
+    for (auto &a : ahead) {
+        if (a->planned)
+            change_drop(&a->job.change);
+    }
+    ahead.clear();
     change_release_journals();
     scan = scan_state{};
 }
 
+bool batch_take_read_ahead(image_job *job, const char *name, const char *dir)
+{
+    if (!scan.on || scan.dir != (dir != nullptr ? dir : ""))
+        return false;
+    for (auto it = ahead.begin(); it != ahead.end(); ++it) {
+        if ((*it)->name == name && !(*it)->planned) {
+            *job = std::move((*it)->job);
+            job->name = name;
+            job->ahead = false;
+            ahead.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool adopt_planned_change(image_job *job)
 {
-    if (!scan.on || job->name == nullptr)
+    std::unique_ptr<read_ahead> a = scan.on && job->name != nullptr ? take_read_ahead(job->name)
+                                                                     : nullptr;
+    if (a == nullptr || !a->planned)
         return false;
-    std::unique_ptr<planned_change> p = take_planned(job->name);
-    std::size_t at = p == nullptr ? position_of(job->name) : scan.names.size();
-    if (p == nullptr && at < scan.names.size() && !journal_name_taken(job)) {
-        plan_from(at);
-        p = take_planned(job->name);
-    }
-    if (p == nullptr)
-        return false;
-    image_job &planned_job = p->job;
+    image_job &planned_job = a->job;
     if (!still_current(job, planned_job)) {
         change_drop(&planned_job.change);
         return false;
@@ -244,4 +264,17 @@ bool adopt_planned_change(image_job *job)
     std::memcpy(job->temp_name, planned_job.temp_name, sizeof job->temp_name);
     std::memcpy(job->backup_target, planned_job.backup_target, sizeof job->backup_target);
     return true;
+}
+
+int batch_make_durable(image_job *job)
+{
+    std::size_t at = scan.on && job->name != nullptr ? position_of(job->name) : scan.names.size();
+    if (at >= scan.names.size())
+        return change_make_durable(&job->change);
+    std::vector<std::string> temps;
+    if (job->split == split_prepared)
+        temps.push_back(job->temp_name);
+    std::size_t first = ahead.size();
+    read_ahead_from(at, at + 1, &temps);
+    return make_durable_together(first, &job->change) ? 0 : -1;
 }

@@ -338,18 +338,6 @@ void change_commit(file_change *c)
     change_drop(c);
 }
 
-bool change_journal_blocked(const std::string &dir)
-{
-    for (const std::string &path : {dir + journal_file_name, std::string(journal_file_name)}) {
-        bool ours = false;
-        for (const kept_journal &k : kept[0])
-            ours = ours || (k.file != nullptr && k.path == path);
-        if (!ours && vfs->entry_exists(path.c_str()))
-            return true;
-    }
-    return false;
-}
-
 void change_keep_journals()
 {
     keeping = true;

@@ -87,10 +87,6 @@ void change_commit(file_change *c);
 void change_keep_journals();
 void change_release_journals();
 
-// Whether something not of this run stands at the journal name of a change made on its own
-// (slot 0) in dir or in the current directory: such a change could not begin.
-bool change_journal_blocked(const std::string &dir);
-
 // Undoes every step made, as recovery would. True when all is undone and the journals are
 // gone; otherwise the journals stay for the next run and *failure says what failed.
 bool change_undo(file_change *c, std::string *failure);

@@ -77,6 +77,11 @@ struct image_job {
     unsigned reasons = 0;
     int entry = 0;    // the catalogue entry the first side matched, 0 for none
     int retained = 0; // sides that belong to that entry's image and stay in the file
+    // A complete image's catalogue name with the tag of each differing file, decided when it
+    // is identified, and whether it fitted.
+    char tagged_name[new_name_buffer_size] = "";
+    bool tagged_name_fits = false;
+    bool cartridge = false; // no disk side, and begins like a cartridge image
     unsigned outcome = 0;
     bool tmp_name = false; // a "tmp" file: rewritten without a backup
     bool ahead = false;    // planned ahead of its turn: it tells the user nothing

@@ -13,11 +13,15 @@
 // Files without a disk side that begin like this are cartridge images.
 static constexpr std::uint8_t rom_magic[3] = {0x02, 0x00, 0x0D};
 
+bool begins_like_cartridge(const image_buffer &image)
+{
+    return fds::has_bytes(image.begin(), image.end(), 0, sizeof rom_magic) &&
+           std::memcmp(image.begin(), rom_magic, sizeof rom_magic) == 0;
+}
+
 void place_sideless(image_job *job)
 {
-    const std::uint8_t *data = job->image.begin();
-    bool rom = fds::has_bytes(data, job->image.end(), 0, sizeof rom_magic) &&
-               std::memcmp(data, rom_magic, sizeof rom_magic) == 0;
+    bool rom = job->cartridge;
     job->outcome = rom ? outcome_rom : outcome_bad;
     const char *subdir = rom ? "rom" : "bad";
     char landed[target_buffer_size];
@@ -42,9 +46,7 @@ static bool add_mismatch_tag(char *name, std::size_t size, int side, std::uint32
     return n > 0 && static_cast<std::size_t>(n) < size - at;
 }
 
-// The catalogue name with the tags of this image's sides; clears the slots it used. False
-// when the name grew too long for any target (the file then stays where it is).
-static bool tagged_name(int entry, char *name, std::size_t size)
+bool tagged_catalogue_name(int entry, char *name, std::size_t size)
 {
     const cat_entry &e = catalogue[entry];
     std::snprintf(name, size, "%s", e.name);
@@ -64,10 +66,9 @@ static bool tagged_name(int entry, char *name, std::size_t size)
 
 static void place_complete(image_job *job, const char *file, unsigned keep_ext)
 {
-    char name[new_name_buffer_size];
-    bool fits = tagged_name(job->entry, name, sizeof name);
+    const char *name = job->tagged_name;
     catalogue[job->entry].found++;
-    if (!fits) {
+    if (!job->tagged_name_fits) {
         job_describe(job, "identified; its tagged name is too long, left in place");
         return;
     }

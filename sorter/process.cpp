@@ -3,6 +3,7 @@
 // place.h), one helper per step.
 #include "process.h"
 
+#include "batch.h"
 #include "bytes.h"
 #include "catalogue.h"
 #include "disk_layout.h"
@@ -86,6 +87,9 @@ static void identify(image_job *job)
         return;
     }
     const cat_entry &e = catalogue[job->entry];
+    if (e.side_index == 1)
+        job->tagged_name_fits =
+            tagged_catalogue_name(job->entry, job->tagged_name, sizeof job->tagged_name);
     if (e.side_count < job->sides)
         job->reasons |= reason_size;
     if (e.side_index != 1 && job->sides > 1)
@@ -156,8 +160,10 @@ bool analyse_image(image_job *job, const char *name, const char *dir)
     if (!read_image(job, name, dir))
         return false;
     find_sides(job);
-    if (job->sides == 0)
+    if (job->sides == 0) {
+        job->cartridge = begins_like_cartridge(job->image);
         return true;
+    }
     bool clears_bytes = (job->options & opt_zero_unused) != 0;
     if (clears_bytes)
         take_identity(job);
@@ -175,7 +181,7 @@ unsigned process_image(const char *name, const char *dir, unsigned options, file
 {
     image_job job;
     job.options = options;
-    if (analyse_image(&job, name, dir)) {
+    if (batch_take_read_ahead(&job, name, dir) || analyse_image(&job, name, dir)) {
         if (job.sides == 0)
             place_sideless(&job);
         else

@@ -114,15 +114,6 @@ static bool write_hidden_image(image_job *job, file_identity *written)
     return true;
 }
 
-// The journal and the new files, durable together: nothing is renamed before this.
-static bool make_durable(image_job *job)
-{
-    if (change_make_durable(&job->change) == 0)
-        return true;
-    job_alert(job, "fwrite() error");
-    return not_written(job, "written");
-}
-
 static bool in_place(const image_job *job)
 {
     return job->tmp_name && std::strcmp(job->new_path, job->path) == 0;
@@ -268,17 +259,29 @@ bool rewrite_make(image_job *job)
     return true;
 }
 
+// The sync failed: nothing was renamed, and the change is undone.
+static bool not_durable(image_job *job)
+{
+    job_alert(job, "fwrite() error");
+    not_written(job, "written");
+    undo(job);
+    return false;
+}
+
+// The change planned and durable: ahead of its turn, or now with the changes of the files
+// after it. False, told and undone, when it could not be.
+static bool plan_durable(image_job *job)
+{
+    if (adopt_planned_change(job))
+        return true;
+    if (!rewrite_plan(job, 0))
+        return false;
+    return batch_make_durable(job) == 0 || not_durable(job);
+}
+
 bool rewrite_image(image_job *job)
 {
-    if (!make_new_path(job))
+    if (!make_new_path(job) || !plan_durable(job))
         return false;
-    if (!adopt_planned_change(job)) {
-        if (!rewrite_plan(job, 0))
-            return false;
-        if (!make_durable(job)) {
-            undo(job);
-            return false;
-        }
-    }
     return rewrite_make(job);
 }

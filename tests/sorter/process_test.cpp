@@ -5,6 +5,8 @@
 #include "crc.h"
 #include "fdsgen.h"
 #include "process.h"
+#include "options.h"
+#include "run.h"
 #include "split.h"
 #include "test_images.h"
 #include "test_support.h"
@@ -233,6 +235,28 @@ TEST_F(ProcessTest, DifferingFilesTagTheNameInSideOrder)
     EXPECT_EQ((tree{{name, original}}), files());
     EXPECT_EQ(0u, catalogue[1].mismatch_crc);
     EXPECT_EQ(0u, catalogue[2].mismatch_crc);
+}
+
+// a.fds needs a new header, so its turn reads b.fds and c.fds ahead; their last files differ
+// from the catalogue's in two ways, and each image takes its own tag.
+TEST_F(ProcessTest, ImagesReadAheadOfTheirTurnKeepTheirOwnTags)
+{
+    gen_side listed = make_side(33, 4), b = listed, c = listed;
+    b.files[3].data[0] ^= 1;
+    c.files[3].data[0] ^= 2;
+    add_catalogue_entry("One.fds", 1, 1, crcs_of(one));
+    add_catalogue_entry("Title.fds", 1, 1, crcs_of(listed));
+    std::filesystem::create_directory("games");
+    ASSERT_TRUE(write_file_bytes("games/a.fds", side_bytes(one)));
+    ASSERT_TRUE(write_file_bytes("games/b.fds", gen_image_of({b}, true)));
+    ASSERT_TRUE(write_file_bytes("games/c.fds", gen_image_of({c}, true)));
+    ASSERT_EQ(run_done, run(run_request{opt_scan, "games"}).ending);
+    for (const gen_side *side : {&b, &c}) {
+        char name[96];
+        std::snprintf(name, sizeof name, "games/ren/Title [1-%08x].fds",
+                      gen_crc32(side->files[3].data));
+        EXPECT_EQ(gen_image_of({*side}, true), read_file_bytes(name)) << name;
+    }
 }
 
 TEST_F(ProcessTest, ATakenCatalogueNameSendsTheImageToDupesNumbered)
