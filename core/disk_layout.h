@@ -40,6 +40,7 @@ inline constexpr unsigned bcd_year_base = 1925;
 // File amount block (side offset 56, 2 bytes).
 inline constexpr std::size_t file_amount_code_offset = 56;
 inline constexpr std::size_t file_amount_count_offset = 57;
+inline constexpr std::size_t file_amount_block_size = 2;
 
 // The first file header block follows the file amount block.
 inline constexpr std::size_t first_file_header_offset = 58;
@@ -54,6 +55,7 @@ inline constexpr std::size_t file_load_address_offset = 11;
 inline constexpr std::size_t file_size_offset = 13; // 2 bytes, little-endian
 inline constexpr std::size_t file_kind_offset = 15;
 inline constexpr std::size_t file_data_code_offset = 16;
+inline constexpr std::size_t file_header_block_size = 16;
 inline constexpr std::size_t file_data_offset = 17;
 // Header and data-block code together: the distance from one header to the next is this
 // plus the file size.

@@ -1,8 +1,10 @@
 // The dumper's entry: reads the options, then reports each image named on the command line,
-// or with "*" every "*.fd?" and then every "*.fa?" file of the current directory.
+// or with "*" every "*.fd?", then every "*.fa?" and then every "*.qd" file of the current
+// directory.
 #include "command_line.h"
 #include "crc.h"
 #include "platform.h"
+#include "quick_disk.h"
 #include "scan.h"
 #include "side_report.h"
 
@@ -31,6 +33,7 @@ static void report_current_dir()
     std::string dir = std::string(cwd) + plat_sep;
     scan_directory(dir.c_str(), "*.fd?", side_report);
     scan_directory(dir.c_str(), "*.fa?", side_report);
+    scan_directory(dir.c_str(), qd::file_pattern, side_report);
 }
 
 static void report_file_argument(const char *argument)

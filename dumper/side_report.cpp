@@ -8,6 +8,7 @@
 #include "image_file.h"
 #include "maker_table.h"
 #include "platform.h"
+#include "quick_disk.h"
 #include "settings.h"
 #include "signature.h"
 
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <vector>
 
 using namespace fds;
 
@@ -25,10 +27,11 @@ namespace {
 // read is checked against end, the end of the image buffer.
 struct report {
     std::FILE *out;
-    std::string_view file_name;
-    std::string path; // directory and file name as opened; named in every message
+    std::string file_name; // the image name of its lines
+    std::string path;      // directory and file name as opened; named in every message
     const std::uint8_t *end;
     std::size_t side_count;
+    std::vector<qd_bad_block> bad_blocks; // of a QuickDisk image: checksums that do not match
 };
 
 enum side_outcome {
@@ -261,6 +264,18 @@ static void print_name_line(const report &r, std::size_t index)
     emit(r.out, ";%s\n", image_name(r.file_name, index, r.side_count).c_str());
 }
 
+// With extra info, the blocks of side index whose stored checksum does not match.
+static void print_bad_checksums(const report &r, std::size_t index)
+{
+    if (info_level != info_extra)
+        return;
+    for (const qd_bad_block &b : r.bad_blocks) {
+        if (static_cast<std::size_t>(b.side) == index)
+            emit(r.out, "***%s Err: Bad checksum - Side %d Block %d\n", r.path.c_str(), b.side,
+                 b.block);
+    }
+}
+
 static side_outcome report_side(const report &r, const std::uint8_t *side, std::size_t index)
 {
     if (info_level != info_catalogue)
@@ -275,6 +290,7 @@ static side_outcome report_side(const report &r, const std::uint8_t *side, std::
             return image_ended;
     }
     print_name_line(r, index);
+    print_bad_checksums(r, index);
     return side_printed;
 }
 
@@ -328,7 +344,8 @@ static void report_image(report *r, const std::uint8_t *begin, const std::uint8_
 
 static report new_report(std::FILE *out, const char *file_name, const char *dir)
 {
-    return report{out, file_name, std::string(dir != nullptr ? dir : "") + file_name, nullptr, 0};
+    return report{out, file_name, std::string(dir != nullptr ? dir : "") + file_name, nullptr, 0,
+                  {}};
 }
 
 // A name that would end a field or a line early is never printed into a catalogue line, where
@@ -354,7 +371,18 @@ void side_report_bytes(std::FILE *out, const char *file_name, const char *dir,
     if (refuse_name(file_name))
         return;
     report r = new_report(out, file_name, dir);
-    report_image(&r, data, data + size);
+    if (!is_qd_name(file_name)) {
+        report_image(&r, data, data + size);
+        return;
+    }
+    // A QuickDisk image is reported as its .fds image, under that image's name.
+    image_buffer sides;
+    if (!qd_to_fds(data, size, &sides, &r.bad_blocks)) {
+        emit(out, "%s: too large to load\n", r.path.c_str());
+        return;
+    }
+    r.file_name = fds_name_of_qd(file_name);
+    report_image(&r, sides.begin(), sides.end());
 }
 
 void side_report_to(std::FILE *out, const char *file_name, const char *dir)
@@ -364,7 +392,7 @@ void side_report_to(std::FILE *out, const char *file_name, const char *dir)
     report r = new_report(out, file_name, dir);
     image_buffer image;
     if (load_image(r, &image))
-        report_image(&r, image.begin(), image.begin() + image.size);
+        side_report_bytes(out, file_name, dir, image.begin(), image.size);
 }
 
 void side_report(const char *file_name, const char *dir)

@@ -1,6 +1,7 @@
 // The dumper's command line: usage text, options, file arguments and the current-directory scan.
 #include "quindle_images.h"
 
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -56,6 +57,33 @@ TEST_F(QuindleTest, ExtraInfoPrintsAFileTableWithKindNames)
                                                         ";game.fds\n\n\n");
 }
 
+// A QuickDisk image reports as the .fds image of its disk, under that image's name, so that a
+// catalogue made from it names .fds images; extra info tells each block whose checksum is bad.
+TEST_F(QuindleTest, AQuickDiskImageReportsAsItsFdsImage)
+{
+    gen_side s = abc_side();
+    s.files.push_back(text_file(0x1F, "SOUND", "a", 2));
+    bytes qd = gen_qd_of({s, abc_side(1)});
+    put("game.fds", gen_image_of({s, abc_side(1)}));
+    std::string as_fds = quindle({"-x", "game.fds"});
+    put("game.qd", qd);
+    EXPECT_EQ(quindle({"game.qd"}), quindle({"game.fds"}));
+    EXPECT_EQ(quindle({"-x", "game.qd"}), as_fds);
+    // The checksums of the second side's info block and of SOUND's data block (block 8: info,
+    // amount, then a header and a data block per file, each block followed by 2 bytes).
+    const std::size_t sound_data_sum = 58 + 4 + (18 + 6) + (18 + 12) + 18 + 2;
+    qd[65536 + 56] ^= 1;
+    qd[sound_data_sum] ^= 1;
+    put("game.qd", qd);
+    EXPECT_EQ(quindle({"game.qd"}), quindle({"game.fds"}));
+    std::string told = as_fds;
+    for (const auto &[line, message] :
+         {std::pair{";game.fds\n", "Side 1 Block 8"}, {";game (2o2).fds\n", "Side 2 Block 1"}})
+        told.replace(told.find(line), std::strlen(line),
+                     line + std::string("***game.qd Err: Bad checksum - ") + message + "\n");
+    EXPECT_EQ(quindle({"-x", "game.qd"}), told);
+}
+
 TEST_F(QuindleTest, NoCrcDataPrintsNamesAtEveryLevel)
 {
     put("game.fds", gen_image_of({abc_side(0), abc_side(1)}));
@@ -88,7 +116,7 @@ TEST_F(QuindleTest, ArgumentsAfterTheFirstFileAreFilesToo)
     EXPECT_EQ(quindle({"game.fds", "-x"}), abc_line + "-x: failed to open");
 }
 
-TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesAndPassesOverDotFilesAndDirectories)
+TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesBeforeQdFilesAndPassesOverDotFilesAndDirectories)
 {
     gen_side a = abc_side();
     a.game_code = "AAAA";
@@ -98,16 +126,18 @@ TEST_F(QuindleTest, StarReportsFdFilesBeforeFaFilesAndPassesOverDotFilesAndDirec
     put("C.FDS", gen_image_of({a}));
     put("a.fam", gen_image_of({a}));
     put("D.fdx", gen_image_of({b}));
+    put("0.QD", gen_qd_of({b}));
     put(".hidden.fds", gen_image_of({a}));
     put("note.txt", gen_image_of({a}));
     ASSERT_EQ(mkdir((dir + "/sub.fds").c_str(), 0755), 0);
     const std::string expected = "BBBB;1;0;1;1;02;352441C2;CBF43926;b.fds\n"
                                  "AAAA;1;0;1;1;02;352441C2;CBF43926;C.FDS\n"
                                  "BBBB;1;0;1;1;02;352441C2;CBF43926;D.fdx\n"
-                                 "AAAA;1;0;1;1;02;352441C2;CBF43926;a.fam\n";
+                                 "AAAA;1;0;1;1;02;352441C2;CBF43926;a.fam\n"
+                                 "BBBB;1;0;1;1;02;352441C2;CBF43926;0.fds\n";
     EXPECT_EQ(quindle({"*"}), expected);
     EXPECT_EQ(quindle({"*.fds", "ignored.fds"}), expected);
-    EXPECT_EQ(quindle({"-o", "*.*"}), ";b.fds\n;C.FDS\n;D.fdx\n;a.fam\n");
+    EXPECT_EQ(quindle({"-o", "*.*"}), ";b.fds\n;C.FDS\n;D.fdx\n;a.fam\n;0.fds\n");
 }
 
 // A name with ";" or a line break would garble or forge catalogue lines: such files are named

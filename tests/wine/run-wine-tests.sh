@@ -240,6 +240,7 @@ gen --game EMPT --files 0 --seed 24 "$extra/empty side.fds"
 gen --game NOIN --no-info --seed 25 "$extra/no info.fda"
 gen --game FAMX --fam --seed 26 --kind 9 "$extra/famous.fam"
 gen --game CUTS --sides 2 --seed 27 --truncate 90000 "$extra/cut short.fds"
+gen --game QDSK --qd --sides 2 --seed 28 --poke 65592=0 "$extra/quick disk.qd"
 gen --game HDRC --sides 2 --seed 28 --header-count 5 "$extra/header count.fds"
 
 # --- a) the dumper ---------------------------------------------------------------------------

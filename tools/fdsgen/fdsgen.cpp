@@ -119,6 +119,60 @@ bytes gen_image_of(const std::vector<gen_side> &sides, bool header, std::size_t 
     return gen_image_bytes(image);
 }
 
+std::uint16_t gen_qd_checksum(const bytes &block)
+{
+    // Bit by bit, as the format describes it: the block, then two zero bytes, each least
+    // significant bit first into the top of a register that starts at 0x8000.
+    unsigned reg = 0x8000;
+    bytes fed = block;
+    fed.push_back(0);
+    fed.push_back(0);
+    for (std::uint8_t b : fed) {
+        for (int k = 0; k < 8; k++) {
+            bool out = (reg & 1) != 0;
+            reg = (reg >> 1) | (((b >> k) & 1u) << 15);
+            if (out)
+                reg ^= 0x8408;
+        }
+    }
+    return static_cast<std::uint16_t>(reg);
+}
+
+bytes gen_qd_side_bytes(const gen_side &side)
+{
+    bytes fds = gen_side_bytes(side);
+    std::vector<std::size_t> blocks = {56, 2};
+    for (const std::vector<gen_file> *list : {&side.files, &side.undeclared}) {
+        for (const gen_file &f : *list) {
+            blocks.push_back(16);
+            blocks.push_back(1 + f.data.size());
+        }
+    }
+    bytes out;
+    std::size_t at = 0;
+    for (std::size_t n : blocks) {
+        bytes block(fds.begin() + static_cast<std::ptrdiff_t>(at),
+                    fds.begin() + static_cast<std::ptrdiff_t>(at + n));
+        std::uint16_t sum = gen_qd_checksum(block);
+        out.insert(out.end(), block.begin(), block.end());
+        out.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(sum >> 8));
+        at += n;
+    }
+    out.resize(65536, 0);
+    return out;
+}
+
+bytes gen_qd_of(const std::vector<gen_side> &sides)
+{
+    bytes out;
+    for (const gen_side &s : sides) {
+        bytes b = gen_qd_side_bytes(s);
+        out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+}
+
 bytes gen_cartridge_dump(std::size_t size, std::uint32_t seed)
 {
     bytes data = gen_make_file(0, "ROM", size, seed).data;

@@ -65,6 +65,12 @@ bytes gen_image_bytes(const gen_image &image);
 // first side.
 bytes gen_image_of(const std::vector<gen_side> &sides, bool header = false, std::size_t prefix = 0);
 
+// QuickDisk: a block's checksum; a side of exactly 65536 bytes, each block followed by its
+// checksum (low byte first) and zeros behind the last; the image of these sides.
+std::uint16_t gen_qd_checksum(const bytes &block);
+bytes gen_qd_side_bytes(const gen_side &side);
+bytes gen_qd_of(const std::vector<gen_side> &sides);
+
 // A file of size bytes that begins like a cartridge dump (02 00 0D) and holds no disk side.
 bytes gen_cartridge_dump(std::size_t size, std::uint32_t seed);
 

@@ -34,6 +34,8 @@ const char image_usage[] =
     "  --header-count N     the header's side count byte (implies --header)\n"
     "  --prefix N           N filler bytes in front of the first side\n"
     "  --fam                FAM-style prefix: the first side at offset 61824\n"
+    "  --qd                 QuickDisk layout: 65536-byte sides, each block followed by its\n"
+    "                       2-byte checksum (--poke one to make it bad); no header or prefix\n"
     "  --poke OFFSET=VALUE  set the byte at a file offset (repeatable; before --truncate)\n"
     "  --truncate N         keep only the first N bytes\n";
 
@@ -58,6 +60,7 @@ struct image_options {
     long long kind = -1;
     bool info_valid = true;
     bool header = false;
+    bool quick_disk = false;
     long long header_count = -1;
     unsigned long long prefix = 0;
     std::vector<poke> pokes;
@@ -197,6 +200,8 @@ bool apply_flag(image_options *o, const std::string &name)
         o->info_valid = false;
     else if (name == "--fam")
         o->prefix = 61824;
+    else if (name == "--qd")
+        o->quick_disk = true;
     else
         return false;
     return true;
@@ -235,6 +240,8 @@ int parse_image_args(int argc, char **argv, image_options *o)
     }
     if (o->out.empty())
         return usage_error(image_usage, "no output file given", "");
+    if (o->quick_disk && (o->header || o->prefix != 0))
+        return usage_error(image_usage, "--qd takes no header and no prefix", "");
     return exit_ok;
 }
 
@@ -300,7 +307,7 @@ int cmd_image(int argc, char **argv)
             return usage_error(image_usage,
                                "too many files for one side: ", std::to_string(o.files));
     }
-    bytes data = gen_image_bytes(image);
+    bytes data = o.quick_disk ? gen_qd_of(image.sides) : gen_image_bytes(image);
     r = damage_image(o, &data);
     if (r != exit_ok)
         return r;
