@@ -130,7 +130,7 @@ std::unique_ptr<std::uint8_t[]> exact_copy(const std::uint8_t *data, std::size_t
 }
 
 const char *const report_names[] = {
-    "disk.fds", "noext", "a.b.c (2o2).FAM",
+    "disk.qd", "noext", "a.b.c (2o2).FAM",
     "a-name-of-three-hundred-characters-"
     "..................................................................................."
     "..................................................................................."
@@ -217,7 +217,7 @@ namespace {
 const char *const process_names[] = {
     "a.fds",
     "B.FAM",
-    "tmp5.fds",
+    "tmp5.qd",
     "x y;z.fds",
     "\xC3\xA9t\xC3\xA9 \xFF.fds",
     "noext",

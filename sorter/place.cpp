@@ -5,10 +5,12 @@
 
 #include "bytes.h"
 #include "catalogue.h"
+#include "quick_disk.h"
 #include "subdir_move.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 // Files without a disk side that begin like this are cartridge images.
 static constexpr std::uint8_t rom_magic[3] = {0x02, 0x00, 0x0D};
@@ -46,10 +48,17 @@ static bool add_mismatch_tag(char *name, std::size_t size, int side, std::uint32
     return n > 0 && static_cast<std::size_t>(n) < size - at;
 }
 
+// A catalogue name, as the .fds image it names: a catalogue made from QuickDisk images by
+// another tool may name them by their own files.
+static std::string image_name_of(const char *catalogue_name)
+{
+    return is_qd_name(catalogue_name) ? fds_name_of_qd(catalogue_name) : catalogue_name;
+}
+
 bool tagged_catalogue_name(int entry, char *name, std::size_t size)
 {
     const cat_entry &e = catalogue[entry];
-    std::snprintf(name, size, "%s", e.name);
+    std::snprintf(name, size, "%s", image_name_of(e.name).c_str());
     bool fits = true;
     for (int i = 1; i <= e.side_count; i++) {
         int side_entry = entry + i - 1;
@@ -94,8 +103,8 @@ void place_identified(image_job *job)
         return;
     }
     char landed[target_buffer_size];
-    if (move_to_subdir_landed(file, "parts", e.name, move_numbered | keep_ext, landed,
-                              sizeof landed) != 0) {
+    if (move_to_subdir_landed(file, "parts", image_name_of(e.name).c_str(),
+                              move_numbered | keep_ext, landed, sizeof landed) != 0) {
         job_describe(job, "part of %s; could not be moved", e.name);
         return;
     }

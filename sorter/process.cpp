@@ -10,6 +10,7 @@
 #include "identify.h"
 #include "options.h"
 #include "place.h"
+#include "quick_disk.h"
 #include "rewrite.h"
 #include "signature.h"
 #include "ui.h"
@@ -46,7 +47,9 @@ static void find_sides(image_job *job)
 static void classify_layout(image_job *job)
 {
     std::size_t at = job->first_side;
-    if (at == 0 || at == fds::fwnes_header_size)
+    if (job->quick_disk)
+        job->layout = layout_other;
+    else if (at == 0 || at == fds::fwnes_header_size)
         job->layout = layout_standard;
     else if (at == fds::fam_first_side_offset_a || at == fds::fam_first_side_offset_b)
         job->layout = layout_fam;
@@ -70,6 +73,10 @@ static void check_header_count(image_job *job)
 // Whole sides behind the header the options ask for.
 static void check_size(image_job *job)
 {
+    if (job->quick_disk) {
+        job->reasons |= reason_size;
+        return;
+    }
     std::size_t size = job->image.size;
     std::size_t header = (job->options & opt_no_fwnes_header) != 0 ? 0 : fds::fwnes_header_size;
     if (size < header || (size - header) % fds::side_size != 0)
@@ -110,6 +117,23 @@ static void apply_conversion_gate(image_job *job)
         job->layout = layout_standard;
 }
 
+// A QuickDisk image is sorted as the .fds sides of its disk. Its identity, which a backup
+// names, is that of the file as it is on disk; its sides are never whole .fds sides, so it is
+// rewritten whenever conversion is asked for.
+static bool read_quick_disk(image_job *job)
+{
+    job->original = identity_of_bytes(job->image.begin(), job->image.size);
+    std::vector<qd_bad_block> bad;
+    image_buffer sides;
+    if (!qd_to_fds(job->image.begin(), job->image.size, &sides, &bad))
+        return false;
+    job->image = std::move(sides);
+    job->quick_disk = true;
+    for (const qd_bad_block &b : bad)
+        job_describe(job, "bad checksum in side %d, block %d", b.side, b.block);
+    return true;
+}
+
 static bool read_image(image_job *job, const char *name, const char *dir)
 {
     if (!build_path(job, name, dir)) {
@@ -117,7 +141,8 @@ static bool read_image(image_job *job, const char *name, const char *dir)
         job_describe(job, "its path is longer than %zu bytes; left in place", path_max);
         return false;
     }
-    if (read_image_file(job->path, &job->image) != read_ok) {
+    if (read_image_file(job->path, &job->image) != read_ok ||
+        (is_qd_name(name) && !read_quick_disk(job))) {
         job->outcome = outcome_unreadable;
         job_describe(job, "not readable; left in place");
         return false;
@@ -131,7 +156,8 @@ static bool read_image(image_job *job, const char *name, const char *dir)
 // rewritten, since most files are not and it costs a pass over every byte.
 static void take_identity(image_job *job)
 {
-    job->original = identity_of_bytes(job->image.begin(), job->image.size);
+    if (!job->quick_disk)
+        job->original = identity_of_bytes(job->image.begin(), job->image.size);
 }
 
 // For a file with at least one side: rewrite it when a reason asks for it, split off the

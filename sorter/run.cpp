@@ -1,5 +1,5 @@
 // One run of the sorter: load the catalogue, lock and recover the directories, pass every
-// .fds and then every .fam file of the directory through process_image, write the report,
+// .fds, then every .fam and then every .qd file of the directory through process_image, write the report,
 // and end with a "Done!" that says what was left undone.
 #include "run.h"
 
@@ -9,6 +9,7 @@
 #include "name_limits.h"
 #include "options.h"
 #include "process.h"
+#include "quick_disk.h"
 #include "recovery.h"
 #include "report.h"
 #include "run_lock.h"
@@ -129,10 +130,13 @@ static bool sort_directory(run_state *r, const char *dir, unsigned options)
     fam_pattern(pattern);
     std::vector<std::string> fds_files = vfs_names(dir, fds_pattern);
     std::vector<std::string> fam_files = vfs_names(dir, pattern);
-    r->progress.total = static_cast<unsigned>(fds_files.size() + fam_files.size());
+    std::vector<std::string> qd_files = vfs_names(dir, qd::file_pattern);
+    r->progress.total =
+        static_cast<unsigned>(fds_files.size() + fam_files.size() + qd_files.size());
     current_run = r;
     scan(dir, fds_pattern, options, std::move(fds_files));
     scan(dir, pattern, options, std::move(fam_files));
+    scan(dir, qd::file_pattern, options, std::move(qd_files));
     current_run = nullptr;
     return !r->stopping;
 }

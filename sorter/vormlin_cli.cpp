@@ -27,7 +27,7 @@ static const char usage_text[] =
     "  -s, --zero-save-game       accepted for compatibility; has no effect\n"
     "  -u, --zero-unused-space    clear the bytes behind each side's files when rewriting\n"
     "  -H, --no-fwnes-header      write and expect images without the 16-byte fwNES header\n"
-    "  -c, --convert-fam-to-fds   rewrite FAM and other layouts as .fds images\n"
+    "  -c, --convert-fam-to-fds   rewrite FAM, QuickDisk and other layouts as .fds images\n"
     "  -n, --dry-run              change nothing: print what each file would go through\n"
     "                             and the miss.txt that would be written\n"
     "  -v, --verbose              print one line per processed file and a summary per run\n"

@@ -135,6 +135,7 @@ TEST_F(FdsgenToolTest, TheSampleCollectionIsTheSameEveryTime)
 
     EXPECT_EQ(one.at("collection/pebble golf.fds").size(), 65500u);
     EXPECT_EQ(first_side(one.at("collection/harbor patrol.fam")), 61824);
+    EXPECT_EQ(one.at("collection/tidewater saga.qd").size(), 2u * 65536);
     EXPECT_EQ(first_side(one.at("collection/scratched disk.fds")), -1);
     EXPECT_EQ(bytes(one.at("collection/cartridge dump.fds").begin(),
                     one.at("collection/cartridge dump.fds").begin() + 3),

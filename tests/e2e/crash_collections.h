@@ -38,8 +38,9 @@ inline void add_leftovers(const tree_state &s, std::string *out)
 }
 
 // Between them the sorter rewrites (bak and a new file), splits surplus sides into a
-// temporary image, rewrites a tmp image in place, converts a FAM image, retries numbered
-// names in bak and dupes, and moves files to bad, rom and parts.
+// temporary image, rewrites a tmp image in place, converts a FAM and a QuickDisk image (and
+// keeps another as it is), retries numbered names in bak and dupes, and moves files to bad,
+// rom and parts.
 inline std::vector<collection> crash_collections(const gen_side &solo, const gen_side &pair1,
                                                  const gen_side &pair2, const gen_side &quad)
 {
@@ -53,6 +54,7 @@ inline std::vector<collection> crash_collections(const gen_side &solo, const gen
           {"dupes/Solo.fds", text_bytes("the user's")},
           {"tmpgame.fds", raw_sides({pair1, pair2})},
           {"pair.fam", gen_image_of({pair1, pair2}, false, 61824)},
+          {"pair.qd", gen_qd_of({pair1, pair2})},
           {"unknown.fds", unknown},
           {"junk.fds", text_bytes("no disk side")},
           {"cart.fds", {0x02, 0x00, 0x0D, 0x7F}}}},
@@ -70,7 +72,8 @@ inline std::vector<collection> crash_collections(const gen_side &solo, const gen
          {{"later.fds", gen_image_of({pair2, pair1}, true)},
           {"Quad.fds", raw_sides({quad})},
           {"quad2.fds", gen_image_of({quad}, true)},
-          {"solo.fam", gen_image_of({solo}, false, 61849)}}},
+          {"solo.fam", gen_image_of({solo}, false, 61849)},
+          {"solo.qd", gen_qd_of({solo})}}},
     };
 }
 

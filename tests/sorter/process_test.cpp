@@ -298,6 +298,36 @@ TEST_F(ProcessTest, FamLayoutConversionGate)
     EXPECT_EQ(padded, read_file_bytes("dupes/Title.fds"));
 }
 
+// A QuickDisk image is identified by its files like the .fds image of its disk: kept as it is
+// under its catalogue name with its own extension, or with conversion rewritten as a
+// normalised .fds image; a bad checksum is told, and a catalogue name of a QuickDisk file
+// never names a .fds image.
+TEST_F(ProcessTest, AQuickDiskImageIsSortedAsTheFdsImageOfItsDisk)
+{
+    gen_side zeros = one;
+    zeros.filler = 0; // a QuickDisk side holds zeros behind its blocks
+    add_catalogue_entry("Title.qd", 1, 1, crcs_of(zeros));
+    bytes qd = gen_qd_of({zeros});
+    qd[56] ^= 1; // the info block's checksum
+    ASSERT_TRUE(write_file_bytes("Game.qd", qd));
+    file_outcome kept;
+    EXPECT_EQ(0u, process_image("Game.qd", nullptr, opt_scan, &kept));
+    EXPECT_EQ("bad checksum in side 1, block 1; identified; moved to ./ren/Title.qd", kept.what);
+    EXPECT_EQ(qd, read_file_bytes("ren/Title.qd"));
+
+    ASSERT_TRUE(write_file_bytes("Other.qd", qd));
+    for (unsigned options : {opt_scan | opt_convert_fam, opt_scan | opt_convert_fam | opt_no_fwnes_header}) {
+        EXPECT_EQ(0x200u, process_image("Other.qd", nullptr, options));
+        EXPECT_EQ(qd, read_file_bytes("bak/Other.qd"));
+        bytes side = side_bytes(zeros);
+        EXPECT_EQ((options & opt_no_fwnes_header) != 0 ? side : with_header(side, 1),
+                  read_file_bytes((options & opt_no_fwnes_header) != 0 ? "dupes/Title.fds"
+                                                                        : "ren/Title.fds"));
+        ASSERT_TRUE(std::filesystem::remove("bak/Other.qd"));
+        ASSERT_TRUE(write_file_bytes("Other.qd", qd));
+    }
+}
+
 TEST_F(ProcessTest, AConvertedFamNeverTouchesAnotherFileOfItsNewName)
 {
     add_catalogue_entry("Title.fds", 1, 1, crcs_of(one));

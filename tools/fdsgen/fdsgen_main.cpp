@@ -416,6 +416,12 @@ std::vector<sample_file> collection_files()
     fam_name.replace(fam_name.rfind('.'), std::string::npos, ".fam");
     out.push_back(
         {"harbor patrol.fam", gen_image_bytes(fam), "FAM layout, kept as it is: ren/" + fam_name});
+    std::string qd_name = title_of(tidewater);
+    qd_name.replace(qd_name.rfind('.'), std::string::npos, ".qd");
+    bytes qd = gen_qd_of(sample_image(sample_games[tidewater], false).sides);
+    qd[65536 + 56] ^= 0x01; // the second side's info block checksum
+    out.push_back({"tidewater saga.qd", qd,
+                   "QuickDisk layout with a bad checksum, kept as it is: ren/" + qd_name});
     out.push_back({"scratched disk.fds", signature_damaged(pebble), "no disk side: bad/"});
     out.push_back({"cartridge dump.fds", rom_like_file(), "begins 02 00 0D: rom/"});
     gen_image unknown = sample_image({"", "MYSJ", 0x01, 1, 4, 999}, true);
