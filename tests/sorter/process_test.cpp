@@ -326,6 +326,16 @@ TEST_F(ProcessTest, AQuickDiskImageIsSortedAsTheFdsImageOfItsDisk)
         ASSERT_TRUE(std::filesystem::remove("bak/Other.qd"));
         ASSERT_TRUE(write_file_bytes("Other.qd", qd));
     }
+
+    // A side that belongs to another image is split off as usual.
+    gen_side second = two;
+    second.filler = 0;
+    bytes surplus = gen_qd_of({zeros, second});
+    ASSERT_TRUE(write_file_bytes("Two.qd", surplus));
+    EXPECT_EQ(0x600u, process_image("Two.qd", nullptr, opt_scan | opt_convert_fam));
+    EXPECT_EQ(surplus, read_file_bytes("bak/Two.qd"));
+    EXPECT_EQ(with_header(side_bytes(zeros), 1), read_file_bytes("dupes/Title.fd0"));
+    EXPECT_EQ(side_bytes(second), read_file_bytes("tmp0000.fds"));
 }
 
 TEST_F(ProcessTest, AConvertedFamNeverTouchesAnotherFileOfItsNewName)
