@@ -7,6 +7,7 @@
 #include "wildcard.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -98,7 +99,9 @@ std::uint16_t qd_checksum(const std::uint8_t *block, std::size_t size)
 bool qd_to_fds(const std::uint8_t *data, std::size_t size, image_buffer *out,
                std::vector<qd_bad_block> *bad)
 {
-    std::size_t sides = (size + qd::side_size - 1) / qd::side_size;
+    std::size_t sides = size / qd::side_size + (size % qd::side_size != 0 ? 1 : 0);
+    if (sides > SIZE_MAX / fds::side_size)
+        return false;
     out->bytes.reset(new (std::nothrow) std::uint8_t[sides * fds::side_size]());
     out->size = out->bytes != nullptr ? sides * fds::side_size : 0;
     if (out->bytes == nullptr && sides > 0)
