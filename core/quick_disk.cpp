@@ -54,8 +54,7 @@ std::size_t next_block(block_walk *w, const std::uint8_t *p, std::size_t left)
 bool checksum_matches(const std::uint8_t *block, std::size_t size, int number)
 {
     std::uint16_t stored = fds::le16(block + size);
-    return stored == qd_checksum(block, size) ||
-           (number == 1 && stored == qd::info_checksum_unset);
+    return stored == qd_checksum(block, size) || (number == 1 && stored == qd::info_checksum_unset);
 }
 
 // One QuickDisk side (left bytes of it there) into a zeroed .fds side.

@@ -50,4 +50,3 @@ struct qd_bad_block {
 // there is no memory for the result.
 bool qd_to_fds(const std::uint8_t *data, std::size_t size, image_buffer *out,
                std::vector<qd_bad_block> *bad);
-

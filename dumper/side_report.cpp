@@ -344,8 +344,11 @@ static void report_image(report *r, const std::uint8_t *begin, const std::uint8_
 
 static report new_report(std::FILE *out, const char *file_name, const char *dir)
 {
-    return report{out, file_name, std::string(dir != nullptr ? dir : "") + file_name, nullptr, 0,
-                  {}};
+    report r{};
+    r.out = out;
+    r.file_name = file_name;
+    r.path = std::string(dir != nullptr ? dir : "") + file_name;
+    return r;
 }
 
 // A name that would end a field or a line early is never printed into a catalogue line, where

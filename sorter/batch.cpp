@@ -249,8 +249,8 @@ bool batch_take_read_ahead(image_job *job, const char *name, const char *dir)
 
 bool adopt_planned_change(image_job *job)
 {
-    std::unique_ptr<read_ahead> a = scan.on && job->name != nullptr ? take_read_ahead(job->name)
-                                                                     : nullptr;
+    std::unique_ptr<read_ahead> a =
+        scan.on && job->name != nullptr ? take_read_ahead(job->name) : nullptr;
     if (a == nullptr || !a->planned)
         return false;
     image_job &planned_job = a->job;

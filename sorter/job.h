@@ -81,7 +81,7 @@ struct image_job {
     // is identified, and whether it fitted.
     char tagged_name[new_name_buffer_size] = "";
     bool tagged_name_fits = false;
-    bool cartridge = false; // no disk side, and begins like a cartridge image
+    bool cartridge = false;  // no disk side, and begins like a cartridge image
     bool quick_disk = false; // read from a QuickDisk image: image holds its .fds sides
     unsigned outcome = 0;
     bool tmp_name = false; // a "tmp" file: rewritten without a backup

@@ -17,7 +17,7 @@ inline constexpr char hidden_image_name[] = ".vormlin-image";  // a normalised i
 inline constexpr char hidden_split_name[] = ".vormlin-split";  // a temporary image being written
 inline constexpr char hidden_report_name[] = ".vormlin-miss";  // miss.txt being written
 inline constexpr char hidden_journal_name[] = ".vormlin-undo"; // a journal being rewritten
-inline constexpr char own_names_pattern[] = ".vormlin-*"; // every name above
+inline constexpr char own_names_pattern[] = ".vormlin-*";      // every name above
 inline constexpr char backup_dir_name[] = "bak";
 
 // Changes planned ahead are made durable together (group commit): each has a slot, and its

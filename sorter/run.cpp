@@ -1,6 +1,6 @@
 // One run of the sorter: load the catalogue, lock and recover the directories, pass every
-// .fds, then every .fam and then every .qd file of the directory through process_image, write the report,
-// and end with a "Done!" that says what was left undone.
+// .fds, then every .fam and then every .qd file of the directory through process_image, write the
+// report, and end with a "Done!" that says what was left undone.
 #include "run.h"
 
 #include "batch.h"

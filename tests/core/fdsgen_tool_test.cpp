@@ -67,8 +67,8 @@ TEST_F(FdsgenToolTest, ImageOptionsShapeTheFile)
     ASSERT_EQ(gen({"image", "--qd", "--sides", "2", "--files", "1", "two.qd"}).status, 0);
     bytes qd = read_file_bytes(root + "/two.qd");
     ASSERT_EQ(qd.size(), 2u * 65536);
-    EXPECT_EQ(qd[65536], 0x01);        // the second side begins with its info block
-    EXPECT_EQ(qd[56 + 2], 0x02);       // the file amount block behind the info block's checksum
+    EXPECT_EQ(qd[65536], 0x01);          // the second side begins with its info block
+    EXPECT_EQ(qd[56 + 2], 0x02);         // the file amount block behind the info block's checksum
     EXPECT_EQ(qd[56 + 2 + 2 + 2], 0x03); // and the first file header behind its checksum
 }
 

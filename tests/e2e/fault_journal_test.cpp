@@ -89,7 +89,7 @@ class JournalTest : public FaultTest {
 
 struct planted_case {
     const char *label;
-    std::string lines; // behind the header; "" for a journal of the sorter's old format
+    std::string lines;     // behind the header; "" for a journal of the sorter's old format
     std::string slot = ""; // of the journal's name
 };
 

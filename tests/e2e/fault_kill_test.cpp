@@ -250,8 +250,9 @@ std::vector<kill_point> recovery_calls(const std::string &strace, const std::str
     }
     std::size_t listed = locked;
     bool looked = false;
-    while (listed < calls.size() && !(looked && traced[listed].name == "openat" &&
-                                      traced[listed].line.find("O_DIRECTORY") != std::string::npos)) {
+    while (listed < calls.size() &&
+           !(looked && traced[listed].name == "openat" &&
+             traced[listed].line.find("O_DIRECTORY") != std::string::npos)) {
         looked = looked || traced[listed].line.find(".vormlin-") != std::string::npos;
         listed++;
     }

@@ -4,8 +4,8 @@
 #include "catalogue_fixture.h"
 #include "crc.h"
 #include "fdsgen.h"
-#include "process.h"
 #include "options.h"
+#include "process.h"
 #include "run.h"
 #include "split.h"
 #include "test_images.h"
@@ -316,13 +316,14 @@ TEST_F(ProcessTest, AQuickDiskImageIsSortedAsTheFdsImageOfItsDisk)
     EXPECT_EQ(qd, read_file_bytes("ren/Title.qd"));
 
     ASSERT_TRUE(write_file_bytes("Other.qd", qd));
-    for (unsigned options : {opt_scan | opt_convert_fam, opt_scan | opt_convert_fam | opt_no_fwnes_header}) {
+    for (unsigned options :
+         {opt_scan | opt_convert_fam, opt_scan | opt_convert_fam | opt_no_fwnes_header}) {
         EXPECT_EQ(0x200u, process_image("Other.qd", nullptr, options));
         EXPECT_EQ(qd, read_file_bytes("bak/Other.qd"));
         bytes side = side_bytes(zeros);
         EXPECT_EQ((options & opt_no_fwnes_header) != 0 ? side : with_header(side, 1),
                   read_file_bytes((options & opt_no_fwnes_header) != 0 ? "dupes/Title.fds"
-                                                                        : "ren/Title.fds"));
+                                                                       : "ren/Title.fds"));
         ASSERT_TRUE(std::filesystem::remove("bak/Other.qd"));
         ASSERT_TRUE(write_file_bytes("Other.qd", qd));
     }
