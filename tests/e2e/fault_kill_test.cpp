@@ -28,10 +28,12 @@ namespace {
 
 using namespace fault_e2e;
 
-const char *const traced_calls[] = {
-    "openat", "open",      "creat",    "write",  "writev",   "pwrite64",  "close",
-    "fsync",  "fdatasync", "syncfs",   "rename", "renameat", "renameat2", "link",
-    "linkat", "unlink",    "unlinkat", "mkdir",  "mkdirat",  "ftruncate", "flock"};
+// The C library opens files through openat; a bare open is the sanitizer runtime reading
+// /proc/self/maps, as often as the memory it maps makes it, which differs from run to run.
+const char *const traced_calls[] = {"openat",   "creat",     "write",     "writev",    "pwrite64",
+                                    "close",    "fsync",     "fdatasync", "syncfs",    "rename",
+                                    "renameat", "renameat2", "link",      "linkat",    "unlink",
+                                    "unlinkat", "mkdir",     "mkdirat",   "ftruncate", "flock"};
 
 constexpr int killed_status = 128 + SIGKILL;
 constexpr int refused_status = 4;
@@ -185,10 +187,11 @@ std::string point_name(const kill_point &p)
 
 // Runs the sorter over dir and kills it just as it makes the call of point; its exit status.
 int run_killed_at(const std::string &strace, const std::string &dir,
-                  const std::vector<std::string> &args, const kill_point &point)
+                  const std::vector<std::string> &args, const kill_point &point,
+                  const std::string &log = "/dev/null")
 {
     // strace injects only into calls it traces, and counts them per call (when=n).
-    std::vector<std::string> argv = strace_argv(strace, "/dev/null");
+    std::vector<std::string> argv = strace_argv(strace, log);
     argv.insert(argv.end(),
                 {"-e", "trace=" + point.call, "-e",
                  "inject=" + point.call + ":signal=KILL:when=" + std::to_string(point.n)});
@@ -197,12 +200,25 @@ int run_killed_at(const std::string &strace, const std::string &dir,
     return run_program(argv, dir).status;
 }
 
+// How many calls named call the traced run logged.
+int calls_in_log(const std::string &log, const std::string &call)
+{
+    std::istringstream lines(read_file_text(log));
+    int count = 0;
+    for (std::string line; std::getline(lines, line);)
+        count += line.starts_with(call + "(") ? 1 : 0;
+    return count;
+}
+
 // What went wrong at one kill point, or "" when the rerun gave the reference tree.
 std::string check_kill_point(const std::string &strace, const std::string &dir, const collection &c,
                              const kill_point &point, const tree_state &want)
 {
-    int status = run_killed_at(strace, dir, c.args, point);
-    if (status != killed_status)
+    std::string log = dir + ".calls";
+    int status = run_killed_at(strace, dir, c.args, point, log);
+    // A sanitizer runtime closes files of its own, more in one run than in another: a run that
+    // ended before its n-th such call was one uninterrupted run.
+    if (status != killed_status && (status != 0 || calls_in_log(log, point.call) >= point.n))
         return "not killed (status " + std::to_string(status) + ")";
     return finish_and_compare(dir, c, want);
 }
