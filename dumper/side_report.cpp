@@ -368,24 +368,30 @@ static bool refuse_name(const char *file_name)
     return true;
 }
 
+// The report on the bytes of r's file. A QuickDisk image is reported as its .fds image,
+// under that image's name.
+static void report_bytes(report *r, const std::uint8_t *data, std::size_t size)
+{
+    if (!is_qd_name(r->file_name.c_str())) {
+        report_image(r, data, data + size);
+        return;
+    }
+    image_buffer sides;
+    if (!qd_to_fds(data, size, &sides, &r->bad_blocks)) {
+        emit(r->out, "%s: too large to load\n", r->path.c_str());
+        return;
+    }
+    r->file_name = fds_name_of_qd(r->file_name);
+    report_image(r, sides.begin(), sides.end());
+}
+
 void side_report_bytes(std::FILE *out, const char *file_name, const char *dir,
                        const std::uint8_t *data, std::size_t size)
 {
     if (refuse_name(file_name))
         return;
     report r = new_report(out, file_name, dir);
-    if (!is_qd_name(file_name)) {
-        report_image(&r, data, data + size);
-        return;
-    }
-    // A QuickDisk image is reported as its .fds image, under that image's name.
-    image_buffer sides;
-    if (!qd_to_fds(data, size, &sides, &r.bad_blocks)) {
-        emit(out, "%s: too large to load\n", r.path.c_str());
-        return;
-    }
-    r.file_name = fds_name_of_qd(file_name);
-    report_image(&r, sides.begin(), sides.end());
+    report_bytes(&r, data, size);
 }
 
 void side_report_to(std::FILE *out, const char *file_name, const char *dir)
@@ -395,7 +401,7 @@ void side_report_to(std::FILE *out, const char *file_name, const char *dir)
     report r = new_report(out, file_name, dir);
     image_buffer image;
     if (load_image(r, &image))
-        side_report_bytes(out, file_name, dir, image.begin(), image.size);
+        report_bytes(&r, image.begin(), image.size);
 }
 
 void side_report(const char *file_name, const char *dir)

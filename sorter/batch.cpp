@@ -172,10 +172,12 @@ void read_ahead_from(std::size_t at, std::size_t from, std::vector<std::string> 
     temp_counter = saved_counter;
 }
 
-std::unique_ptr<read_ahead> take_read_ahead(const char *name)
+// Takes the file name read ahead out of the list, when it is there and planned says whether
+// its change was.
+std::unique_ptr<read_ahead> take_read_ahead(const char *name, bool planned)
 {
     for (auto it = ahead.begin(); it != ahead.end(); ++it) {
-        if ((*it)->name == name) {
+        if ((*it)->name == name && (*it)->planned == planned) {
             std::unique_ptr<read_ahead> a = std::move(*it);
             ahead.erase(it);
             return a;
@@ -235,23 +237,20 @@ bool batch_take_read_ahead(image_job *job, const char *name, const char *dir)
 {
     if (!scan.on || scan.dir != (dir != nullptr ? dir : ""))
         return false;
-    for (auto it = ahead.begin(); it != ahead.end(); ++it) {
-        if ((*it)->name == name && !(*it)->planned) {
-            *job = std::move((*it)->job);
-            job->name = name;
-            job->ahead = false;
-            ahead.erase(it);
-            return true;
-        }
-    }
-    return false;
+    std::unique_ptr<read_ahead> a = take_read_ahead(name, false);
+    if (a == nullptr)
+        return false;
+    *job = std::move(a->job);
+    job->name = name;
+    job->ahead = false;
+    return true;
 }
 
 bool adopt_planned_change(image_job *job)
 {
     std::unique_ptr<read_ahead> a =
-        scan.on && job->name != nullptr ? take_read_ahead(job->name) : nullptr;
-    if (a == nullptr || !a->planned)
+        scan.on && job->name != nullptr ? take_read_ahead(job->name, true) : nullptr;
+    if (a == nullptr)
         return false;
     image_job &planned_job = a->job;
     if (!still_current(job, planned_job)) {
