@@ -52,6 +52,16 @@ struct plat_search {
 // as they would on Windows, without listing the directory again.
 static plat_search *open_searches = nullptr;
 
+// The identities of the directories that files appeared in while searches were open, each
+// looked up once: a sort moves thousands of files into the same few directories. Forgotten
+// whenever a search starts.
+struct directory_identity {
+    std::string dir;
+    dev_t dev;
+    ino_t ino;
+};
+static std::vector<directory_identity> seen_directories;
+
 static std::string dir_or_dot(const char *dir)
 {
     return (dir == nullptr || dir[0] == '\0') ? std::string(".") : std::string(dir);
@@ -115,6 +125,7 @@ static bool list_directory(plat_search *s)
 
 plat_search *plat_find_first(const char *dir, const char *pattern, plat_entry *entry)
 {
+    seen_directories.clear();
     auto *s = new plat_search{dir_or_dot(dir), pattern, 0, 0, {}, nullptr};
     if (!list_directory(s)) {
         delete s;
@@ -148,19 +159,39 @@ void plat_find_close(plat_search *search)
     delete search;
 }
 
+static const directory_identity *identity_of_directory(const std::string &dir)
+{
+    for (const directory_identity &d : seen_directories) {
+        if (d.dir == dir)
+            return &d;
+    }
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0)
+        return nullptr;
+    seen_directories.push_back({dir, st.st_dev, st.st_ino});
+    return &seen_directories.back();
+}
+
+static bool any_search_matches(const std::string &name)
+{
+    for (plat_search *s = open_searches; s != nullptr; s = s->later) {
+        if (wildcard_match(s->pattern.c_str(), name.c_str()))
+            return true;
+    }
+    return false;
+}
+
 // A file appeared at path: every open search of its directory that has not yet passed its
 // name will return it.
 static void note_new_entry(const char *path)
 {
-    if (open_searches == nullptr)
-        return;
     std::string dir, name;
     split_path(path, &dir, &name);
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0)
+    if (!any_search_matches(name))
         return;
-    for (plat_search *s = open_searches; s != nullptr; s = s->later) {
-        if (s->dev == st.st_dev && s->ino == st.st_ino &&
+    const directory_identity *d = identity_of_directory(dir);
+    for (plat_search *s = open_searches; d != nullptr && s != nullptr; s = s->later) {
+        if (s->dev == d->dev && s->ino == d->ino &&
             wildcard_match(s->pattern.c_str(), name.c_str()))
             listing_note(&s->listing, name);
     }

@@ -13,6 +13,7 @@
 #include "recovery.h"
 #include "report.h"
 #include "run_lock.h"
+#include "subdir_move.h"
 #include "ui.h"
 #include "vfs.h"
 
@@ -134,6 +135,7 @@ static bool sort_directory(run_state *r, const char *dir, unsigned options)
     r->progress.total =
         static_cast<unsigned>(fds_files.size() + fam_files.size() + qd_files.size());
     current_run = r;
+    subdir_moves_forget();
     scan(dir, fds_pattern, options, std::move(fds_files));
     scan(dir, pattern, options, std::move(fam_files));
     scan(dir, qd::file_pattern, options, std::move(qd_files));

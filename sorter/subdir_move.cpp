@@ -8,8 +8,51 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 static constexpr int numbered_attempts = 10; // the digits 0 .. 9
+
+// What a sort has learnt about its outcome subdirectories, so that a move costs one call to
+// the file system where it would cost up to a dozen (every copy of a game after the first
+// was refused by ren, then by each numbered name of dupes taken before it). Only facts seen
+// are kept: a directory that was there, a target that a move filled or that held an entry
+// when a move was refused. Should a directory go away behind the sort's back, the first
+// move into it that fails makes it again.
+struct placement_memory {
+    std::vector<std::string> directories;
+    std::unordered_set<std::string> taken;
+};
+static placement_memory memory;
+static constexpr std::size_t taken_remembered_max = 1 << 14; // about 1.5 MiB at most
+
+void subdir_moves_forget()
+{
+    memory = placement_memory{};
+}
+
+static bool known_directory(const char *dir)
+{
+    return std::find(memory.directories.begin(), memory.directories.end(), dir) !=
+           memory.directories.end();
+}
+
+static void forget_directory(const char *dir)
+{
+    std::erase(memory.directories, std::string(dir));
+}
+
+static void remember_taken(const char *target)
+{
+    if (memory.taken.size() < taken_remembered_max)
+        memory.taken.emplace(target);
+}
+
+static bool known_taken(const char *target)
+{
+    return memory.taken.count(target) != 0;
+}
 
 // Appends len bytes of text to the terminated text in buf; false (buf unchanged) when the
 // result would not fit in size bytes.
@@ -72,13 +115,17 @@ static bool start_target(const char *path, const char *subdir, char *target, std
 }
 
 // Makes sure the directory that target (ending in its file name) lies in exists. Any entry
-// of that name, a plain file too, counts as there.
-static bool ensure_directory_of(char *target)
+// of that name, a plain file too, counts as there; so does one seen before, unless recheck.
+static bool ensure_directory_of(char *target, bool recheck = false)
 {
     char *name = const_cast<char *>(path_file_part(target));
     char saved = name[-1];
     name[-1] = '\0';
-    bool ok = vfs->entry_exists(target) || vfs->make_dir(target) == 0;
+    if (recheck)
+        forget_directory(target);
+    bool ok = known_directory(target) || vfs->entry_exists(target) || vfs->make_dir(target) == 0;
+    if (ok && !known_directory(target))
+        memory.directories.emplace_back(target);
     name[-1] = saved;
     return ok;
 }
@@ -107,11 +154,27 @@ static void number_target(char *target, int attempt)
     target[std::strlen(target) - 1] = static_cast<char>('0' + attempt);
 }
 
+// Moves path to target unless the target is known to be taken. A target that refuses the
+// move is learnt as taken when an entry holds it; when none does, its directory may have gone
+// since it was seen, so the directory is made again if need be and the move tried once more.
+static int move_unless_taken(const char *path, char *target)
+{
+    if (known_taken(target))
+        return move_failed;
+    bool moved = vfs->move_noreplace(path, target) == 0;
+    bool held = moved || vfs->entry_exists(target);
+    if (!held)
+        held = moved = ensure_directory_of(target, true) && vfs->move_noreplace(path, target) == 0;
+    if (held)
+        remember_taken(target);
+    return moved ? 0 : move_failed;
+}
+
 static int move_to_numbered_name(const char *path, char *target)
 {
     for (int attempt = 0; attempt < numbered_attempts; attempt++) {
         number_target(target, attempt);
-        if (vfs->move_noreplace(path, target) == 0)
+        if (move_unless_taken(path, target) == 0)
             return 0;
     }
     return move_failed;
@@ -140,7 +203,7 @@ int move_to_subdir_landed(const char *path, const char *subdir, const char *new_
     char target[target_buffer_size];
     if (!first_target(path, subdir, new_name, flags, target))
         return move_failed;
-    if (vfs->move_noreplace(path, target) != 0 &&
+    if (move_unless_taken(path, target) != 0 &&
         ((flags & move_numbered) == 0 || move_to_numbered_name(path, target) != 0))
         return move_failed;
     if (landed != nullptr && landed_size > 0) {

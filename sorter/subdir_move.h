@@ -11,6 +11,9 @@ inline constexpr unsigned move_numbered = 0x1; // on failure, retry with the las
 inline constexpr unsigned move_keep_ext = 0x2; // keep the source's extension when it differs
                                                // from the target's
 
+// Starts a sort afresh: forgets which subdirectories and targets the moves before saw.
+void subdir_moves_forget();
+
 // Moves the file at path into subdir (created beside it when missing) under new_name or its
 // own name, never over an existing file. 0 when moved.
 int move_to_subdir(const char *path, const char *subdir, const char *new_name, unsigned flags);

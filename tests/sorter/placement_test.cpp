@@ -23,9 +23,25 @@ const bytes payload_b = {'B', 9, 8};
 
 class PlacementTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_FALSE(cwd.dir.empty()); }
+    void SetUp() override
+    {
+        ASSERT_FALSE(cwd.dir.empty());
+        subdir_moves_forget(); // each test is a sort of its own
+    }
     scratch_cwd cwd{"placement"};
 };
+
+// A sort remembers the subdirectories it has seen; one taken away meanwhile is made again.
+TEST_F(PlacementTest, ASubdirectoryTakenAwayDuringASortIsMadeAgain)
+{
+    ASSERT_TRUE(write_file_text("a.fds", "a"));
+    ASSERT_EQ(0, move_to_subdir("a.fds", "ren", nullptr, 0));
+    std::filesystem::rename("ren", "elsewhere");
+    ASSERT_TRUE(write_file_text("b.fds", "b"));
+    EXPECT_EQ(0, move_to_subdir("b.fds", "ren", nullptr, 0));
+    EXPECT_EQ("b", read_file_text("ren/b.fds"));
+    EXPECT_EQ("a", read_file_text("elsewhere/a.fds"));
+}
 
 TEST_F(PlacementTest, NumberedMoveReplacesTheLastCharacterUntilAFreeNameIsFound)
 {
@@ -85,6 +101,7 @@ TEST_F(PlacementTest, KeepExtensionRule)
         EXPECT_EQ(payload_a, read_file_bytes(c.expected));
         EXPECT_FALSE(file_exists(c.source));
         remove_tree(c.expected);
+        subdir_moves_forget(); // the next case is a sort of its own
     }
 }
 

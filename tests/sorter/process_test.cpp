@@ -8,6 +8,7 @@
 #include "process.h"
 #include "run.h"
 #include "split.h"
+#include "subdir_move.h"
 #include "test_images.h"
 #include "test_support.h"
 #include "ui_stub.h"
@@ -42,6 +43,7 @@ class ProcessTest : public ::testing::Test {
         ui_stub_reset();
         crc_build_table();
         temp_counter = 0;
+        subdir_moves_forget();
     }
     void TearDown() override { reset_catalogue_for_tests(); }
 
@@ -53,6 +55,7 @@ class ProcessTest : public ::testing::Test {
         reset_catalogue_for_tests();
         ui_stub_reset();
         temp_counter = 0;
+        subdir_moves_forget();
         for (const auto &e : std::filesystem::directory_iterator(cwd.dir))
             std::filesystem::remove_all(e.path());
     }
