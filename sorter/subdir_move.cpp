@@ -25,7 +25,7 @@ struct placement_memory {
     std::unordered_set<std::string> taken;
 };
 static placement_memory memory;
-static constexpr std::size_t taken_remembered_max = 1 << 14; // about 1.5 MiB at most
+static constexpr std::size_t taken_remembered_max = 1 << 14; // under 2 MiB
 
 void subdir_moves_forget()
 {
