@@ -1,12 +1,14 @@
 // Subdirectories that cannot be created: a plain file in the way of ren, bak, dupes or parts,
 // and a scanned directory the sorter may not write to. Every file keeps its bytes, and the
-// sorter says what it could not do.
+// sorter says what it could not do. And what a sort remembers of its subdirectories.
 #include "fault_fixture.h"
+#include "recording_fs.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -106,6 +108,27 @@ TEST_F(FaultTest, AScannedDirectoryWithoutWriteRightsLeavesEveryFileInPlace)
                              "games/junk.fds: no disk side; could not be moved into bad",
                              "games/side2.fds: part of Pair (2o2).fds; could not be moved"})
         EXPECT_NE(std::string::npos, r.out.find(told)) << told << "\n" << r.out;
+}
+
+// Copies of one game: each tries only the name it takes, since the sort remembers the names
+// that the copies before it filled; a move refused once, as by a passing fault, is tried again.
+TEST_F(FaultTest, EachCopyOfAGameTriesOnlyTheNameItTakes)
+{
+    std::string games = dir("games");
+    for (const char *name : {"a.fds", "b.fds", "c.fds", "d.fds", "e.fds"})
+        ASSERT_TRUE(write_file_bytes(games + "/" + name, gen_image_of({solo}, true)));
+    fs_recording r;
+    r.fail_kind = op_move;
+    r.fail_path = "Solo.fd";
+    r.fail_at = 3; // the first try of dupes/Solo.fd0
+    ASSERT_EQ(run_done, sort_recorded({"games"}, work, &r).ending);
+    EXPECT_EQ(6, r.calls) << "a move tried a name that a copy before it took";
+    std::set<std::string> names;
+    for (const auto &[name, content] : snapshot_tree(games))
+        names.insert(name);
+    EXPECT_EQ((std::set<std::string>{"dupes/Solo.fd0", "dupes/Solo.fd1", "dupes/Solo.fd2",
+                                     "dupes/Solo.fds", "ren/Solo.fds"}),
+              names);
 }
 
 } // namespace
