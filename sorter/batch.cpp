@@ -44,19 +44,18 @@ struct read_ahead {
 };
 std::vector<std::unique_ptr<read_ahead>> ahead;
 
-bool slot_in_use(int slot)
-{
-    for (const auto &a : ahead) {
-        if (a->planned && a->job.change.slot == slot)
-            return true;
-    }
-    return false;
-}
-
+// The first slot that no change planned ahead holds, or 0 when the group is full. One pass
+// over the files read ahead: a group fills a slot at a time, up to 256 files ahead.
 int free_slot()
 {
+    bool used[slot_count] = {};
+    for (const auto &a : ahead) {
+        int slot = a->job.change.slot;
+        if (a->planned && slot >= 0 && slot < slot_count)
+            used[slot] = true;
+    }
     for (int slot = 1; slot < slot_count && slot <= group_size; slot++) {
-        if (!slot_in_use(slot))
+        if (!used[slot])
             return slot;
     }
     return 0;
