@@ -38,11 +38,6 @@ static bool known_directory(const char *dir)
            memory.directories.end();
 }
 
-static void forget_directory(const char *dir)
-{
-    std::erase(memory.directories, std::string(dir));
-}
-
 static void remember_taken(const char *target)
 {
     if (memory.taken.size() < taken_remembered_max)
@@ -121,11 +116,12 @@ static bool ensure_directory_of(char *target, bool recheck = false)
     char *name = const_cast<char *>(path_file_part(target));
     char saved = name[-1];
     name[-1] = '\0';
-    if (recheck)
-        forget_directory(target);
-    bool ok = known_directory(target) || vfs->entry_exists(target) || vfs->make_dir(target) == 0;
-    if (ok && !known_directory(target))
+    bool known = known_directory(target);
+    bool ok = (known && !recheck) || vfs->entry_exists(target) || vfs->make_dir(target) == 0;
+    if (ok && !known)
         memory.directories.emplace_back(target);
+    else if (!ok && known)
+        std::erase(memory.directories, std::string(target));
     name[-1] = saved;
     return ok;
 }
@@ -163,8 +159,10 @@ static int move_unless_taken(const char *path, char *target)
         return move_failed;
     bool moved = vfs->move_noreplace(path, target) == 0;
     bool held = moved || vfs->entry_exists(target);
-    if (!held)
-        held = moved = ensure_directory_of(target, true) && vfs->move_noreplace(path, target) == 0;
+    if (!held) {
+        moved = ensure_directory_of(target, true) && vfs->move_noreplace(path, target) == 0;
+        held = moved;
+    }
     if (held)
         remember_taken(target);
     return moved ? 0 : move_failed;
