@@ -190,7 +190,9 @@ static void note_new_entry(const char *path)
     if (!any_search_matches(name))
         return;
     const directory_identity *d = identity_of_directory(dir);
-    for (plat_search *s = open_searches; d != nullptr && s != nullptr; s = s->later) {
+    if (d == nullptr)
+        return;
+    for (plat_search *s = open_searches; s != nullptr; s = s->later) {
         if (s->dev == d->dev && s->ino == d->ino &&
             wildcard_match(s->pattern.c_str(), name.c_str()))
             listing_note(&s->listing, name);
